@@ -1,0 +1,100 @@
+// The operating-system layer: the one seam through which the program reaches
+// the operating system. Everything above it (streams, run-time, solver) is
+// platform independent. This header is the whole interface; posix_*.cpp
+// implement it on POSIX, and a Windows implementation sits beside them.
+//
+// Calls report failure the Windows way: a false or invalid result, with the
+// code of the failure kept for lastError(). On POSIX that code is the errno
+// value of the failed call.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// An operating-system handle: a file descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
+inline constexpr Handle invalidHandle = -1;
+
+// The three standard handles, numbered as the Windows console numbers them.
+enum class StandardHandle : std::int32_t { input = -10, output = -11, error = -12 };
+
+// The kind of a handle, numbered as GetFileType numbers them.
+enum class FileType : std::uint32_t {
+  unknown = 0,    // not usable
+  disk = 1,       // a regular file
+  character = 2,  // a terminal or other character device (/dev/null too)
+  pipe = 3,       // a pipe, FIFO or socket
+};
+
+// Returns the handle of a standard stream, or invalidHandle when it is not
+// open (lastError() then tells why).
+Handle standardHandle(StandardHandle which);
+
+// Returns the kind of an open handle.
+FileType fileType(Handle handle);
+
+// Reads up to `count` bytes into `buffer`. On success returns true with the
+// number delivered in `delivered`: 0 only at the end of the data. Interrupted
+// reads are retried. On failure returns false with `delivered` 0; a broken
+// pipe is reported as a failure whose code satisfies isBrokenPipe().
+bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& delivered);
+
+// Writes all `count` bytes or fails: interrupted and partial writes are
+// continued until every byte is written. Returns true on success.
+bool writeFile(Handle handle, const void* bytes, std::uint32_t count);
+
+// The code of the last failed call of this layer.
+std::uint32_t lastError();
+
+// True for the code of a read from a pipe whose writer has gone.
+bool isBrokenPipe(std::uint32_t code);
+
+// Releases a handle that turned out to be unusable. On POSIX this closes
+// nothing: closing a standard descriptor would let the next open reuse it.
+void releaseHandle(Handle handle);
+
+// Ends the process at once with the given exit code. Async-signal-safe.
+[[noreturn]] void exitProcess(std::uint32_t code);
+
+// Start-up of the layer itself: on POSIX, SIGPIPE is ignored so that a write
+// to a closed pipe fails with EPIPE instead of ending the process.
+void initPlatform();
+
+// ---- Keyboard type and registry, for the floating-point mask override ----
+
+// GetKeyboardType(which): the keyboard type (0) or subtype (1). 0 where the
+// platform has no keyboard type.
+std::int32_t keyboardType(std::int32_t which);
+
+using RegistryKey = std::uintptr_t;
+// Opens a key under HKEY_LOCAL_MACHINE for querying values. False where the
+// key is missing or the platform has no registry.
+bool openRegistryKey(const char* subKey, RegistryKey& key);
+// Queries a 4-byte value of an open key into `value`; false on failure, and
+// `value` is then untouched.
+bool queryRegistryValue(RegistryKey key, const char* valueName, std::uint32_t& value);
+void closeRegistryKey(RegistryKey key);
+
+// Shows a message to the user outside console mode (a message box with one
+// OK button on Windows; on POSIX "Error: ", the text and LF on standard error).
+void showMessageBox(const char* text, const char* caption);
+
+// ---- Processor exceptions ----
+
+// Called with the platform exception code of a processor exception (the
+// Windows STATUS_* numbering) and the address of the faulting instruction.
+// It must not return.
+using TrapHandler = void (*)(std::uint32_t exceptionCode, std::uintptr_t address);
+
+// Installs the process-wide trap hook (signal handlers on an alternate stack on
+// POSIX) and removes it again.
+void installTrapHook(TrapHandler handler);
+void removeTrapHook();
+
+// The address of code in this executable as its symbol tables know it (the
+// run-time address less the load bias), so that a debugger or addr2line can
+// name the line.
+std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress);
+
+}  // namespace platform

