@@ -1,0 +1,215 @@
+// The process-wide trap hook on POSIX: handlers for the signals of processor
+// exceptions, run on an alternate signal stack so that a stack overflow is
+// caught too, each signal translated into the platform exception code of the
+// same event; and the translation of code addresses into the addresses that
+// the executable's symbol tables use.
+//
+// Everything that runs inside a signal handler here is async-signal-safe: it
+// reads values computed at installation and calls nothing but the handler.
+#include <link.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <ucontext.h>
+
+#include <cstddef>
+
+#include "platform/exception_codes.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// A report that names no event of the exception table (an illegal opcode, a
+// signal sent by kill()): the platform's own code for an illegal instruction,
+// which the run-time maps to its catch-all code.
+constexpr std::uint32_t statusIllegalInstruction = 0xC000001D;
+
+// The alternate stack: static, as nothing here may allocate. Large enough for
+// the kernel's signal frame (several KiB with wide vector registers) and the
+// whole shutdown that runs on it.
+constexpr std::size_t alternateStackSize = 64 * 1024;
+alignas(16) unsigned char alternateStack[alternateStackSize];
+
+// How far below the lowest address the stack may reach a fault still counts
+// as running off its end: the kernel keeps a guard gap of 256 pages below a
+// growing stack, and one frame may skip a little beyond it.
+constexpr std::uintptr_t stackGuardReach = 2u * 1024 * 1024;
+// The reach assumed for a stack without a size limit.
+constexpr std::uintptr_t unlimitedStackReach =
+    sizeof(std::uintptr_t) >= 8 ? std::uintptr_t{8} << 30 : std::uintptr_t{1} << 30;
+
+constexpr int hookedSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGILL};
+constexpr int hookedSignalCount = sizeof hookedSignals / sizeof hookedSignals[0];
+
+struct TrapState {
+  TrapHandler handler = nullptr;
+  bool installed = false;
+  struct sigaction previousActions[hookedSignalCount];
+  stack_t previousStack;
+  // The address range in which a fault means that the stack has run out:
+  // from the top of the main thread's stack (as seen at installation) down to
+  // its size limit and the guard gap below it.
+  std::uintptr_t stackTop = 0;
+  std::uintptr_t stackFloor = 0;
+};
+TrapState trapState;
+
+struct LoadBias {
+  bool known = false;
+  std::uintptr_t value = 0;
+};
+LoadBias loadBias;
+
+// The first object dl_iterate_phdr reports is the executable itself; its
+// dlpi_addr is the load bias (0 unless it is position independent).
+int takeExecutableBias(dl_phdr_info* info, std::size_t /*size*/, void* data) {
+  *static_cast<std::uintptr_t*>(data) = static_cast<std::uintptr_t>(info->dlpi_addr);
+  return 1;
+}
+
+void computeLoadBias() {
+  if (loadBias.known) return;
+  std::uintptr_t bias = 0;
+  dl_iterate_phdr(takeExecutableBias, &bias);
+  loadBias.value = bias;
+  loadBias.known = true;
+}
+
+[[gnu::noinline]] std::uintptr_t currentStackPosition() {
+  volatile unsigned char marker = 0;
+  return reinterpret_cast<std::uintptr_t>(&marker);
+}
+
+void computeStackRange() {
+  const std::uintptr_t top = currentStackPosition();
+  rlimit limit{};
+  std::uintptr_t reach = unlimitedStackReach;
+  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < reach) {
+    reach = static_cast<std::uintptr_t>(limit.rlim_cur);
+  }
+  reach += stackGuardReach;
+  trapState.stackTop = top;
+  trapState.stackFloor = top > reach ? top - reach : 0;
+}
+
+bool isStackOverflow(std::uintptr_t faultAddress) {
+  return faultAddress < trapState.stackTop && faultAddress >= trapState.stackFloor;
+}
+
+// The platform exception code of the event that a signal reports.
+std::uint32_t exceptionCodeOf(int signal, const siginfo_t* info) {
+  // Sent by a process (kill, raise, sigqueue): no processor event at all.
+  if (info->si_code <= 0) return statusIllegalInstruction;
+  switch (signal) {
+    case SIGFPE:
+      switch (info->si_code) {
+        case FPE_INTDIV:
+          return statusIntegerDivideByZero;
+        case FPE_INTOVF:
+          return statusIntegerOverflow;
+        case FPE_FLTDIV:
+          return statusFloatDivideByZero;
+        case FPE_FLTOVF:
+          return statusFloatOverflow;
+        case FPE_FLTUND:
+          return statusFloatUnderflow;
+        case FPE_FLTRES:
+          return statusFloatInexactResult;
+        case FPE_FLTINV:
+          return statusFloatInvalidOperation;
+        case FPE_FLTSUB:  // subscript out of range
+          return statusArrayBoundsExceeded;
+        default:
+          return statusIllegalInstruction;
+      }
+    case SIGSEGV:
+      return isStackOverflow(reinterpret_cast<std::uintptr_t>(info->si_addr))
+                 ? statusStackOverflow
+                 : statusAccessViolation;
+    case SIGBUS:
+      return statusAccessViolation;
+    case SIGILL:
+      return info->si_code == ILL_PRVOPC ? statusPrivilegedInstruction : statusIllegalInstruction;
+    default:
+      return statusIllegalInstruction;
+  }
+}
+
+// The address of the instruction that faulted, from the interrupted context.
+std::uintptr_t faultingInstruction([[maybe_unused]] const siginfo_t* info, const void* context) {
+  [[maybe_unused]] const auto* machine = &static_cast<const ucontext_t*>(context)->uc_mcontext;
+#if defined(__x86_64__)
+  return static_cast<std::uintptr_t>(machine->gregs[REG_RIP]);
+#elif defined(__i386__)
+  return static_cast<std::uintptr_t>(machine->gregs[REG_EIP]);
+#elif defined(__aarch64__)
+  return static_cast<std::uintptr_t>(machine->pc);
+#elif defined(__arm__)
+  return static_cast<std::uintptr_t>(machine->arm_pc);
+#elif defined(__riscv)
+  return static_cast<std::uintptr_t>(machine->__gregs[REG_PC]);
+#else
+  // Elsewhere the report's own address: the instruction for SIGFPE and SIGILL,
+  // the data address for an access violation.
+  return reinterpret_cast<std::uintptr_t>(info->si_addr);
+#endif
+}
+
+void onTrapSignal(int signal, siginfo_t* info, void* context) {
+  const TrapHandler handler = trapState.handler;
+  if (handler == nullptr) {
+    // The hook was removed in the meantime: the default action ends the
+    // process when the instruction faults again.
+    struct sigaction defaultAction{};
+    defaultAction.sa_handler = SIG_DFL;
+    sigaction(signal, &defaultAction, nullptr);
+    return;
+  }
+  handler(exceptionCodeOf(signal, info), faultingInstruction(info, context));
+}
+
+}  // namespace
+
+void installTrapHook(TrapHandler handler) {
+  computeLoadBias();
+  computeStackRange();
+  trapState.handler = handler;
+  if (trapState.installed) return;
+
+  stack_t stack{};
+  stack.ss_sp = alternateStack;
+  stack.ss_size = alternateStackSize;
+  stack.ss_flags = 0;
+  sigaltstack(&stack, &trapState.previousStack);
+
+  // SA_NODEFER: a fault during the shutdown that a first trap started reaches
+  // the handler again instead of killing the process outright.
+  struct sigaction action{};
+  action.sa_sigaction = onTrapSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  for (int index = 0; index < hookedSignalCount; ++index) {
+    sigaction(hookedSignals[index], &action, &trapState.previousActions[index]);
+  }
+  trapState.installed = true;
+}
+
+void removeTrapHook() {
+  if (!trapState.installed) return;
+  for (int index = 0; index < hookedSignalCount; ++index) {
+    sigaction(hookedSignals[index], &trapState.previousActions[index], nullptr);
+  }
+  // Fails harmlessly (EPERM) while running on the alternate stack, which is
+  // the case when a trap started the shutdown.
+  sigaltstack(&trapState.previousStack, nullptr);
+  trapState.handler = nullptr;
+  trapState.installed = false;
+}
+
+std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
+  computeLoadBias();
+  return runtimeAddress - loadBias.value;
+}
+
+}  // namespace platform

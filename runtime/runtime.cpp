@@ -1,0 +1,100 @@
+// Start-up and shutdown: the trap hook, the start-up table, and the one way
+// out of the process.
+#include "runtime/runtime.h"
+
+#include <iterator>
+
+#include "extended/fpu_environment.h"
+#include "textio/text_stream.h"
+
+bool consoleMode = false;
+
+namespace {
+
+constexpr std::uint32_t errorCodeBits = 0xFF;
+
+// The run-time library's own entry; the program's table holds nothing else.
+constexpr StartupEntry runtimeEntries[] = {
+    {initRuntimeLibrary, finalizeRuntimeLibrary},
+};
+
+// The table that initRuntime ran, whose shutdown steps terminateProgram runs.
+const StartupTable* activeTable = nullptr;
+
+// A run-time error has been raised: runtimeError never leaves exitCode at 0.
+bool runtimeErrorRaised() { return exitCode != 0; }
+
+// The check after closing the standard streams at shutdown. Closing writes out
+// what ConsoleOut still holds for a file or a pipe, which for such output is
+// where the whole result is written: a failure there loses it, so it ends the
+// process like a failed write of any statement, at the position right after
+// this call, unless a run-time error is already on its way out.
+[[gnu::noinline]] void shutdownCheck(bool outputBound, std::uint32_t closeResult) {
+  if (!outputBound || closeResult == 0 || runtimeErrorRaised()) return;
+  runtimeError(static_cast<std::uint8_t>(closeResult & errorCodeBits),
+               platform::moduleCodeAddress(reinterpret_cast<std::uintptr_t>(
+                   __builtin_extract_return_addr(__builtin_return_address(0)))));
+}
+
+}  // namespace
+
+const StartupTable startupTable = {runtimeEntries,
+                                   static_cast<std::int32_t>(std::size(runtimeEntries))};
+std::int32_t startedCount = 0;
+
+void initRuntime(const StartupTable& table) {
+  // The hook first: a processor exception in a start-up step already ends the
+  // program through topLevelExceptionHandler.
+  activeTable = &table;
+  platform::initPlatform();
+  platform::installTrapHook(topLevelExceptionHandler);
+  extended::setTrapHook(topLevelExceptionHandler);
+
+  while (startedCount < table.count) {
+    const StartupEntry& entry = table.entries[startedCount];
+    ++startedCount;
+    if (entry.startup != nullptr) entry.startup();
+  }
+}
+
+void initRuntimeLibrary() {
+  if (fpuMaskKeyboardCondition()) fpuMaskOverride();
+  resetFpu();
+  ConsoleIn.mode = modeClosed;
+  ConsoleOut.mode = modeClosed;
+  ConsoleErr.mode = modeClosed;
+}
+
+void finalizeRuntimeLibrary() {
+  // A ConsoleOut that was never bound holds nothing, so its "not open" result
+  // loses nothing; ConsoleErr's result is never judged.
+  const bool outputBound = (ConsoleOut.mode & modeOutput) == modeOutput;
+  shutdownCheck(outputBound, closeStandardStreams());
+  // Keeps the check from becoming a tail call, whose return address would lie
+  // in terminateProgram instead of here.
+  __asm__ __volatile__("" ::: "memory");
+}
+
+void terminateProgram() {
+  // The message comes before the streams are closed.
+  if (errorAddress != 0) {
+    formatErrorMessage();
+    writeErrorMessage();
+    errorAddress = 0;
+  }
+
+  // Shutdown steps in reverse order of start-up. The count drops before each
+  // step runs, so a run-time error raised by a step (which comes back here)
+  // goes on with the entries below it and never repeats one.
+  if (activeTable != nullptr) {
+    while (startedCount > 0) {
+      --startedCount;
+      const StartupEntry& entry = activeTable->entries[startedCount];
+      if (entry.shutdown != nullptr) entry.shutdown();
+    }
+  }
+
+  extended::setTrapHook(nullptr);
+  platform::removeTrapHook();
+  platform::exitProcess(static_cast<std::uint32_t>(exitCode));
+}

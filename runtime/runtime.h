@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // Where run-time error messages go: standard output when true, the platform's
 // message box otherwise. Set by the program before initRuntime.
 extern bool consoleMode;
@@ -36,7 +38,8 @@ extern const StartupTable startupTable;
 // Entries whose start-up has begun.
 extern std::int32_t startedCount;
 
-// Installs the trap hook and runs the table's start-up steps in order.
+// Installs the trap hook and runs the table's start-up steps in order. The
+// table is kept for terminateProgram's shutdown steps: it must be static.
 void initRuntime(const StartupTable& table);
 void initRuntimeLibrary();
 void finalizeRuntimeLibrary();
@@ -46,17 +49,80 @@ void resetFpu();
 // the keyboard condition holds.
 void fpuMaskOverride();
 
+// Where the keyboard type and the registry value come from. fpuMaskSource
+// points at the platform's queries; tests point it at stand-ins.
+struct FpuMaskSource {
+  std::int32_t (*keyboardType)(std::int32_t which);
+  bool (*openRegistryKey)(const char* subKey, platform::RegistryKey& key);
+  bool (*queryRegistryValue)(platform::RegistryKey key, const char* valueName,
+                             std::uint32_t& value);
+  void (*closeRegistryKey)(platform::RegistryKey key);
+};
+extern const FpuMaskSource platformFpuMaskSource;
+extern const FpuMaskSource* fpuMaskSource;
+// The registry key and value that fpuMaskOverride reads.
+inline constexpr const char* fpuMaskKeyName = "SOFTWARE\\Velmark\\Orison\\RTL";
+inline constexpr const char* fpuMaskValueName = "FPUMaskValue";
+// True on the two keyboards whose machines take the mask override: type 7
+// (Japanese) with subtype 0x0D or 0x04 in bits 8 to 15.
+bool fpuMaskKeyboardCondition();
+
 // Writes a pending message, runs the shutdown steps in reverse order, removes
 // the trap hook and ends the process with exitCode.
 [[noreturn]] void terminateProgram();
 
 // End-of-statement check: a pending I/O code becomes a run-time error whose
 // address is the position right after this call.
+//
+// The address is the call's return address, so the call must not be the tail
+// call of its function (the address would then lie in the caller's caller).
 void ioCheck();
+// Raises the error of a kind (reduced modulo 128): kind 0 reports the low 8
+// bits of pendingIoError, kinds 1 to 24 their errorKindCodes entry, kinds 25
+// to 127 themselves. The address is the position right after the call.
 [[noreturn]] void raiseErrorKind(std::uint8_t kind);
+// Records the error (code 0 is reported as 255, so that a run-time error never
+// ends with exit code 0) and shuts down. `address` is already a module address.
 [[noreturn]] void runtimeError(std::uint8_t code, std::uintptr_t address);
+// The run-time error code of a platform exception code; 255 for any other.
 std::uint8_t mapExceptionCode(std::uint32_t exceptionCode);
-// The process-wide handler of processor exceptions and extended-model traps.
+// The process-wide handler of processor exceptions and extended-model traps:
+// resets the floating-point environment and raises the mapped error at the
+// module address of `address` (a run-time address). Async-signal-safe.
 [[noreturn]] void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address);
+// Fills the message template from exitCode and errorAddress (low 32 bits).
 void formatErrorMessage();
+// Writes the filled message: in console mode ConsoleOut's held bytes, then the
+// message and CR LF straight to the standard output handle; otherwise a
+// message box captioned "Error". Results are ignored.
 void writeErrorMessage();
+
+// Run-time error codes that name an event.
+enum RuntimeErrorCode : std::uint8_t {
+  errorDivisionByZero = 200,  // integer or floating-point division by zero
+  errorRangeCheck = 201,      // array bounds exceeded
+  errorStackOverflow = 202,
+  errorOutOfMemory = 203,
+  errorInvalidPointer = 204,  // a failed release of a memory block
+  errorFloatOverflow = 205,
+  errorFloatUnderflow = 206,  // also a denormal operand
+  errorInvalidFloatOperation = 207,
+  errorIntegerOverflow = 215,
+  errorAccessViolation = 216,
+  errorControlC = 217,
+  errorPrivilegedInstruction = 218,
+};
+
+// Error kinds and their codes; kinds 1 to 24 have an entry (index 0 unused).
+inline constexpr int errorKindTableSize = 25;
+inline constexpr std::uint8_t errorKindLimit = 128;
+extern const std::uint8_t errorKindCodes[errorKindTableSize];
+// The code reported for a run-time error whose own code is 0, and for an
+// exception code that has no row of its own.
+inline constexpr std::uint8_t catchAllErrorCode = 255;
+
+// The message: "Runtime error ccc at aaaaaaaa", filled in place at shutdown,
+// zero-terminated for the message box.
+inline constexpr int errorMessageLength = 29;
+extern char errorMessage[errorMessageLength + 1];
+inline constexpr const char* errorMessageCaption = "Error";

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs a 32-bit Windows program under wine, as the cross build's test
+# emulator: `wine-run.sh [--prefix DIR] program.exe args...`.
+#
+# The wine prefix is DIR (the win32 toolchain passes one private to the build
+# tree), else WINEPREFIX, else ./wineprefix. It is created on first use under
+# a lock, so that tests started in parallel do not race to create it, with
+# wine's null graphics driver. Wine's own diagnostics are silenced, so that
+# standard output and standard error carry only what the program writes. The
+# exit status is the program's.
+#
+# Caution: without 32-bit wine (wine32) wine fails to start the program yet
+# may exit 0; tests must check output, not exit status alone.
+set -u
+
+if [[ "${1:-}" == --prefix ]]; then
+  WINEPREFIX="$2"
+  shift 2
+fi
+: "${WINEPREFIX:=$PWD/wineprefix}"
+export WINEPREFIX
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs while the prefix is created.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No window system is needed or wanted.
+unset DISPLAY WAYLAND_DISPLAY
+
+wine_program="${QUADSOLVE_WINE:-wine}"
+
+ready="$WINEPREFIX/.prefix-ready"
+if [[ ! -f "$ready" ]]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [[ ! -f "$ready" ]]; then
+      "$wine_program" wineboot --init </dev/null >/dev/null 2>&1 || exit 1
+      # The null graphics driver: windows (a message box) work without any
+      # display, and tests can look at them.
+      "$wine_program" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+        </dev/null >/dev/null 2>&1 || exit 1
+      wineserver -k
+      touch "$ready"
+    fi
+  ) 9>"$WINEPREFIX.lock" || {
+    echo "wine-run.sh: cannot create the wine prefix $WINEPREFIX" >&2
+    exit 125
+  }
+fi
+
+exec "$wine_program" "$@"

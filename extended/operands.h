@@ -1,0 +1,21 @@
+// Operand tests shared by the operations of the extended model.
+#pragma once
+
+#include <cstdint>
+
+#include "extended/extended.h"
+
+namespace extended::detail {
+
+// True for a normal value (exponent field 1..32766, integer bit set): the
+// common case that every operation takes without further classification.
+inline bool isNormal(Extended x) {
+  return (x.significand & integerBit) != 0 &&
+         static_cast<std::uint16_t>(x.exponentField() - 1u) < maxExponentField - 1u;
+}
+
+inline bool isFiniteNonzero(ValueClass c) {
+  return c == ValueClass::normal || c == ValueClass::denormal;
+}
+
+}  // namespace extended::detail

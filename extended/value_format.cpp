@@ -1,0 +1,35 @@
+#include "extended/extended.h"
+
+namespace extended {
+
+ValueClass classify(Extended x) {
+  const std::uint16_t exponent = x.exponentField();
+  if (exponent == 0) return x.significand == 0 ? ValueClass::zero : ValueClass::denormal;
+  if ((x.significand & integerBit) == 0) return ValueClass::unsupported;
+  if (exponent != maxExponentField) return ValueClass::normal;
+  return x.significand == integerBit ? ValueClass::infinity : ValueClass::nan;
+}
+
+void toMemoryImage(Extended x, std::uint8_t image[memoryImageSize]) {
+  for (int i = 0; i < 8; ++i) image[i] = static_cast<std::uint8_t>(x.significand >> (8 * i));
+  image[8] = static_cast<std::uint8_t>(x.signExponent);
+  image[9] = static_cast<std::uint8_t>(x.signExponent >> 8);
+}
+
+Extended fromMemoryImage(const std::uint8_t image[memoryImageSize]) {
+  Extended x;
+  for (int i = 0; i < 8; ++i) x.significand |= static_cast<std::uint64_t>(image[i]) << (8 * i);
+  x.signExponent = static_cast<std::uint16_t>(image[8] | (image[9] << 8));
+  return x;
+}
+
+// Sign operations act on the sign bit alone, whatever the encoding.
+Extended negate(Extended x) {
+  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent ^ 0x8000u)};
+}
+
+Extended absolute(Extended x) {
+  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent & 0x7FFFu)};
+}
+
+}  // namespace extended

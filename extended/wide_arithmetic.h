@@ -1,0 +1,118 @@
+// Wide integer helpers for the extended model, in plain portable C++: 64×64→128
+// products, 128/64 division, shifts that keep a sticky bit, and 128-bit
+// addition and subtraction. Built the same way on every target (no 128-bit
+// integer type is assumed).
+#pragma once
+
+#include <bit>
+#include <cassert>
+#include <cstdint>
+
+namespace extended::wide {
+
+// An unsigned 128-bit number as two 64-bit halves.
+struct Uint128 {
+  std::uint64_t high = 0;
+  std::uint64_t low = 0;
+};
+
+// A 64-bit significand with 64 further bits below it: `extra` holds the bits
+// shifted out, its top bit being the round bit; a nonzero value below the top
+// bit means "more than nothing" (sticky), not an exact fraction.
+struct SignificandExtra {
+  std::uint64_t significand = 0;
+  std::uint64_t extra = 0;
+};
+
+inline constexpr std::uint64_t lowHalfMask = 0xFFFFFFFFu;
+
+// Full product of two 64-bit numbers.
+inline Uint128 multiply64To128(std::uint64_t a, std::uint64_t b) {
+  const std::uint64_t aLow = a & lowHalfMask;
+  const std::uint64_t aHigh = a >> 32;
+  const std::uint64_t bLow = b & lowHalfMask;
+  const std::uint64_t bHigh = b >> 32;
+  const std::uint64_t lowLow = aLow * bLow;
+  const std::uint64_t lowHigh = aLow * bHigh;
+  const std::uint64_t highLow = aHigh * bLow;
+  const std::uint64_t highHigh = aHigh * bHigh;
+  const std::uint64_t middle = (lowLow >> 32) + (lowHigh & lowHalfMask) + (highLow & lowHalfMask);
+  return Uint128{highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
+                 (middle << 32) | (lowLow & lowHalfMask)};
+}
+
+inline Uint128 add128(Uint128 a, Uint128 b) {
+  const std::uint64_t low = a.low + b.low;
+  return Uint128{a.high + b.high + (low < a.low ? 1u : 0u), low};
+}
+
+inline Uint128 subtract128(Uint128 a, Uint128 b) {
+  return Uint128{a.high - b.high - (a.low < b.low ? 1u : 0u), a.low - b.low};
+}
+
+inline bool less128(Uint128 a, Uint128 b) {
+  return a.high < b.high || (a.high == b.high && a.low < b.low);
+}
+
+// Shifts left by 0..127.
+inline Uint128 shiftLeft128(Uint128 a, int distance) {
+  assert(distance >= 0 && distance < 128);
+  if (distance == 0) return a;
+  if (distance >= 64) return Uint128{a.low << (distance - 64), 0};
+  return Uint128{(a.high << distance) | (a.low >> (64 - distance)), a.low << distance};
+}
+
+// Shifts the pair (significand, extra) right by any distance ≥ 0; bits that
+// fall out of `extra` are ORed into its lowest bit.
+inline SignificandExtra shiftRightJamExtra(std::uint64_t significand, std::uint64_t extra,
+                                           std::uint32_t distance) {
+  if (distance == 0) return SignificandExtra{significand, extra};
+  if (distance < 64) {
+    return SignificandExtra{significand >> distance,
+                            (significand << (64 - distance)) | (extra >> distance) |
+                                ((extra << (64 - distance)) != 0 ? 1u : 0u)};
+  }
+  if (distance == 64) return SignificandExtra{0, significand | (extra != 0 ? 1u : 0u)};
+  if (distance < 128) {
+    return SignificandExtra{0, (significand >> (distance - 64)) |
+                                   (((significand << (128 - distance)) | extra) != 0 ? 1u : 0u)};
+  }
+  return SignificandExtra{0, (significand | extra) != 0 ? 1u : 0u};
+}
+
+// Divides the 128-bit number (high, low) by `divisor`, which must have its top
+// bit set and exceed `high`, so that the quotient fits 64 bits. Returns the
+// quotient and stores the remainder. Two 64/32 digit steps (long division in
+// base 2^32 with the usual two-correction estimate).
+inline std::uint64_t divide128By64(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
+                                   std::uint64_t& remainder) {
+  assert((divisor >> 63) != 0 && high < divisor);
+  constexpr std::uint64_t base = std::uint64_t{1} << 32;
+  const std::uint64_t divisorHigh = divisor >> 32;
+  const std::uint64_t divisorLow = divisor & lowHalfMask;
+  const std::uint64_t lowDigit1 = low >> 32;
+  const std::uint64_t lowDigit0 = low & lowHalfMask;
+
+  // First quotient digit from (high, lowDigit1).
+  std::uint64_t quotient1 = high / divisorHigh;
+  std::uint64_t partial = high - quotient1 * divisorHigh;
+  while (quotient1 >= base || quotient1 * divisorLow > ((partial << 32) | lowDigit1)) {
+    --quotient1;
+    partial += divisorHigh;
+    if (partial >= base) break;
+  }
+  const std::uint64_t rest = (high << 32) + lowDigit1 - quotient1 * divisor;
+
+  // Second digit from (rest, lowDigit0).
+  std::uint64_t quotient0 = rest / divisorHigh;
+  partial = rest - quotient0 * divisorHigh;
+  while (quotient0 >= base || quotient0 * divisorLow > ((partial << 32) | lowDigit0)) {
+    --quotient0;
+    partial += divisorHigh;
+    if (partial >= base) break;
+  }
+  remainder = (rest << 32) + lowDigit0 - quotient0 * divisor;
+  return (quotient1 << 32) | quotient0;
+}
+
+}  // namespace extended::wide

@@ -1,0 +1,60 @@
+// Independent expectations for the real-number reader's fuzz targets: the
+// number grammar as a table-driven automaton, which tells where the first byte
+// that cannot continue a number stands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace readrealfuzz {
+
+// States of the automaton over the bytes of a text (the terminating zero
+// included).
+enum State : std::uint8_t {
+  leadingSpaces,
+  afterSign,
+  integerDigits,
+  fractionDigits,  // after the point
+  exponentLetter,
+  exponentSign,
+  exponentDigits,
+  accepted,
+  rejected,
+};
+
+enum ByteClass : std::uint8_t { space, sign, digit, point, letterE, terminator, other };
+
+inline ByteClass classOf(std::uint8_t byte) {
+  if (byte == ' ') return space;
+  if (byte == '+' || byte == '-') return sign;
+  if (byte >= '0' && byte <= '9') return digit;
+  if (byte == '.') return point;
+  if (byte == 'e' || byte == 'E') return letterE;
+  if (byte == 0) return terminator;
+  return other;
+}
+
+// transitions[state][class]
+inline constexpr State transitions[7][7] = {
+    // space        sign          digit           point           letterE         terminator other
+    {leadingSpaces, afterSign, integerDigits, fractionDigits, exponentLetter, rejected, rejected},
+    {rejected, rejected, integerDigits, fractionDigits, exponentLetter, rejected, rejected},
+    {rejected, rejected, integerDigits, fractionDigits, exponentLetter, accepted, rejected},
+    {rejected, rejected, fractionDigits, rejected, exponentLetter, accepted, rejected},
+    {rejected, exponentSign, exponentDigits, rejected, rejected, rejected, rejected},
+    {rejected, rejected, exponentDigits, rejected, rejected, rejected, rejected},
+    {rejected, rejected, exponentDigits, rejected, rejected, accepted, rejected},
+};
+
+// The result code textToReal must give for the zero-terminated `text`: 0 when
+// it is a number, else the 1-based position of the byte that cannot continue.
+inline std::int32_t expectedCode(const std::uint8_t* text) {
+  State state = leadingSpaces;
+  for (std::size_t i = 0;; ++i) {
+    state = transitions[state][classOf(text[i])];
+    if (state == accepted) return 0;
+    if (state == rejected) return static_cast<std::int32_t>(i + 1);
+  }
+}
+
+}  // namespace readrealfuzz

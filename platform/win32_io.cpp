@@ -1,0 +1,147 @@
+// The input/output part of the platform layer on 32-bit Windows: standard
+// handles, handle types, reads, writes, the last error code and the process
+// exit, each a thin wrapper of the console interface's own call.
+//
+// Handles are HANDLE values. Reads and writes are synchronous (no overlapped
+// structure), as the standard handles of a console program are opened.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+// The code of the last failed call, per thread like GetLastError itself. It
+// is kept in a slot of the thread's own storage rather than in a C++
+// thread_local, which this toolchain emulates with heap blocks. The slot is
+// taken while the program is loaded, before any call of this layer.
+const DWORD lastErrorSlot = TlsAlloc();
+
+// Keeps the code of a failed call. A failure always leaves a nonzero code, so
+// that no caller can mistake it for success.
+void recordFailure(DWORD code) {
+  if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
+  if (lastErrorSlot != TLS_OUT_OF_INDEXES) {
+    TlsSetValue(lastErrorSlot, reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(code)));
+  }
+  SetLastError(code);
+}
+
+HANDLE handleOf(Handle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+Handle standardHandle(StandardHandle which) {
+  DWORD id;
+  switch (which) {
+    case StandardHandle::input:
+      id = STD_INPUT_HANDLE;
+      break;
+    case StandardHandle::output:
+      id = STD_OUTPUT_HANDLE;
+      break;
+    case StandardHandle::error:
+      id = STD_ERROR_HANDLE;
+      break;
+    default:
+      recordFailure(ERROR_INVALID_PARAMETER);
+      return invalidHandle;
+  }
+  const HANDLE handle = GetStdHandle(id);
+  if (handle == INVALID_HANDLE_VALUE) {
+    recordFailure(GetLastError());
+    return invalidHandle;
+  }
+  // A process started without this standard handle gets a null one. It is no
+  // handle at all, and is reported as a failed lookup, as a closed standard
+  // descriptor is on POSIX.
+  if (handle == nullptr) {
+    recordFailure(ERROR_INVALID_HANDLE);
+    return invalidHandle;
+  }
+  return reinterpret_cast<Handle>(handle);
+}
+
+FileType fileType(Handle handle) {
+  SetLastError(ERROR_SUCCESS);
+  switch (GetFileType(handleOf(handle))) {
+    case FILE_TYPE_CHAR:
+      return FileType::character;
+    case FILE_TYPE_PIPE:
+      return FileType::pipe;
+    case FILE_TYPE_DISK:
+    case FILE_TYPE_REMOTE:
+      return FileType::disk;
+    default:
+      // FILE_TYPE_UNKNOWN: either a handle of no known kind or a failed call
+      // (an invalid handle); only the second sets an error code.
+      if (GetLastError() != ERROR_SUCCESS) recordFailure(GetLastError());
+      return FileType::unknown;
+  }
+}
+
+bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& delivered) {
+  DWORD got = 0;
+  if (!ReadFile(handleOf(handle), buffer, count, &got, nullptr)) {
+    recordFailure(GetLastError());
+    delivered = 0;
+    return false;
+  }
+  delivered = got;
+  return true;
+}
+
+bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
+  const auto* next = static_cast<const unsigned char*>(bytes);
+  DWORD left = count;
+  // One call writes everything to a file or a pipe; the loop only continues a
+  // device that took part of the request.
+  while (left > 0) {
+    DWORD put = 0;
+    if (!WriteFile(handleOf(handle), next, left, &put, nullptr)) {
+      recordFailure(GetLastError());
+      return false;
+    }
+    if (put == 0) {
+      // No progress and no reason given: repeating could loop for ever.
+      recordFailure(ERROR_WRITE_FAULT);
+      return false;
+    }
+    next += put;
+    left -= put < left ? put : left;
+  }
+  return true;
+}
+
+std::uint32_t lastError() {
+  if (lastErrorSlot == TLS_OUT_OF_INDEXES) return GetLastError();
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(TlsGetValue(lastErrorSlot)));
+}
+
+bool isBrokenPipe(std::uint32_t code) {
+  return code == ERROR_BROKEN_PIPE;
+}
+
+void releaseHandle(Handle handle) {
+  CloseHandle(handleOf(handle));
+}
+
+void exitProcess(std::uint32_t code) {
+  ExitProcess(code);
+}
+
+void initPlatform() {
+  // A fault that no handler takes, and a drive that is not ready, end or fail
+  // the program quietly instead of waiting for someone to close a dialog: the
+  // program is run unattended by other tools as often as from a console.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+}  // namespace platform

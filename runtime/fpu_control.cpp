@@ -1,0 +1,47 @@
+// The floating-point environment: the control word loaded at start-up and on
+// the exception paths, and its optional mask override from the registry.
+#include "extended/fpu_environment.h"
+#include "runtime/runtime.h"
+
+std::uint16_t defaultFpuControl = 0x1332;
+
+const FpuMaskSource platformFpuMaskSource = {
+    platform::keyboardType,
+    platform::openRegistryKey,
+    platform::queryRegistryValue,
+    platform::closeRegistryKey,
+};
+const FpuMaskSource* fpuMaskSource = &platformFpuMaskSource;
+
+namespace {
+
+constexpr std::int32_t keyboardTypeJapanese = 7;
+constexpr std::int32_t keyboardSubtypeBits = 0xFF00;
+constexpr std::int32_t keyboardSubtypePc98A = 0x0D00;
+constexpr std::int32_t keyboardSubtypePc98B = 0x0400;
+constexpr std::uint16_t controlWordKeptBits = 0xFFC0;
+
+}  // namespace
+
+bool fpuMaskKeyboardCondition() {
+  if (fpuMaskSource->keyboardType(0) != keyboardTypeJapanese) return false;
+  const std::int32_t subtype = fpuMaskSource->keyboardType(1) & keyboardSubtypeBits;
+  return subtype == keyboardSubtypePc98A || subtype == keyboardSubtypePc98B;
+}
+
+void fpuMaskOverride() {
+  std::uint32_t value = defaultFpuControl;
+  platform::RegistryKey key = 0;
+  if (fpuMaskSource->openRegistryKey(fpuMaskKeyName, key)) {
+    // A failed query leaves `value` as it was; the key is closed either way.
+    fpuMaskSource->queryRegistryValue(key, fpuMaskValueName, value);
+    fpuMaskSource->closeRegistryKey(key);
+  }
+  defaultFpuControl = static_cast<std::uint16_t>((defaultFpuControl & controlWordKeptBits) |
+                                                 (value & extended::exceptionMaskBits));
+}
+
+void resetFpu() {
+  extended::resetEnvironment();
+  extended::loadControlWord(defaultFpuControl);
+}

@@ -1,0 +1,163 @@
+// Run-time errors: the three roads into them (ioCheck, raiseErrorKind, the
+// trap hook), their 8-bit codes, and the message written at shutdown.
+//
+// Everything from topLevelExceptionHandler to the process exit may run inside
+// a signal handler: no allocation, no library calls beyond the platform
+// layer's writes and exit.
+#include "platform/exception_codes.h"
+#include "runtime/runtime.h"
+#include "textio/text_stream.h"
+
+std::int32_t exitCode = 0;
+std::uintptr_t errorAddress = 0;
+
+const std::uint8_t errorKindCodes[errorKindTableSize] = {
+    0,  // kind 0 reports the pending I/O code instead
+    errorOutOfMemory,
+    errorInvalidPointer,
+    errorDivisionByZero,
+    errorRangeCheck,
+    errorIntegerOverflow,
+    errorInvalidFloatOperation,
+    errorDivisionByZero,  // 7: floating-point division by zero
+    errorFloatOverflow,
+    errorFloatUnderflow,
+    219,
+    errorAccessViolation,
+    errorPrivilegedInstruction,
+    errorControlC,
+    errorStackOverflow,
+    220,
+    221,
+    222,
+    223,
+    224,
+    225,
+    227,
+    0,  // 22: reported as 255 by runtimeError
+    228,
+    229,
+};
+
+char errorMessage[errorMessageLength + 1] = "Runtime error     at 00000000";
+
+namespace {
+
+constexpr std::uint32_t errorCodeBits = 0xFF;
+
+// Character positions of the message's fields.
+constexpr int codeFieldFirst = 14;
+constexpr int codeFieldLast = 16;
+constexpr int addressFieldFirst = 21;
+constexpr int addressFieldLast = 28;
+
+std::uintptr_t returnAddressToModule(void* returnAddress) {
+  return platform::moduleCodeAddress(
+      reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(returnAddress)));
+}
+
+std::uint8_t pendingIoCode() { return static_cast<std::uint8_t>(pendingIoError & errorCodeBits); }
+
+}  // namespace
+
+[[gnu::noinline]] void ioCheck() {
+  if (pendingIoError == 0) return;
+  runtimeError(pendingIoCode(), returnAddressToModule(__builtin_return_address(0)));
+}
+
+[[gnu::noinline]] void raiseErrorKind(std::uint8_t kind) {
+  const std::uintptr_t address = returnAddressToModule(__builtin_return_address(0));
+  kind = static_cast<std::uint8_t>(kind % errorKindLimit);
+  std::uint8_t code = kind;
+  if (kind == 0) {
+    code = pendingIoCode();
+  } else if (kind < errorKindTableSize) {
+    code = errorKindCodes[kind];
+  }
+  runtimeError(code, address);
+}
+
+void runtimeError(std::uint8_t code, std::uintptr_t address) {
+  errorAddress = address;
+  exitCode = code != 0 ? code : catchAllErrorCode;
+  terminateProgram();
+}
+
+std::uint8_t mapExceptionCode(std::uint32_t exceptionCode) {
+  using namespace platform;
+  switch (exceptionCode) {
+    case statusAccessViolation:
+      return errorAccessViolation;
+    case statusArrayBoundsExceeded:
+      return errorRangeCheck;
+    case statusFloatDenormalOperand:
+    case statusFloatUnderflow:
+      return errorFloatUnderflow;
+    case statusFloatDivideByZero:
+    case statusIntegerDivideByZero:
+      return errorDivisionByZero;
+    case statusFloatInexactResult:
+    case statusFloatInvalidOperation:
+    case statusFloatStackCheck:
+      return errorInvalidFloatOperation;
+    case statusFloatOverflow:
+      return errorFloatOverflow;
+    case statusIntegerOverflow:
+      return errorIntegerOverflow;
+    case statusPrivilegedInstruction:
+      return errorPrivilegedInstruction;
+    case statusStackOverflow:
+      return errorStackOverflow;
+    case statusControlCExit:
+      return errorControlC;
+    default:
+      return catchAllErrorCode;
+  }
+}
+
+void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address) {
+  // No pending floating-point exception may trap again during shutdown.
+  resetFpu();
+  runtimeError(mapExceptionCode(exceptionCode), platform::moduleCodeAddress(address));
+}
+
+void formatErrorMessage() {
+  static constexpr char hexDigits[] = "0123456789ABCDEF";
+
+  // Code field: decimal, right-aligned, at least one digit.
+  for (int position = codeFieldFirst; position <= codeFieldLast; ++position) {
+    errorMessage[position] = ' ';
+  }
+  auto code = static_cast<std::uint32_t>(exitCode);
+  int position = codeFieldLast;
+  do {
+    errorMessage[position--] = static_cast<char>('0' + code % 10);
+    code /= 10;
+  } while (code != 0 && position >= codeFieldFirst);
+
+  // Address field: the low 32 bits in uppercase hexadecimal, zeros kept.
+  auto address = static_cast<std::uint32_t>(errorAddress);
+  for (position = addressFieldLast; position >= addressFieldFirst; --position) {
+    errorMessage[position] = hexDigits[address & 0xF];
+    address >>= 4;
+  }
+}
+
+void writeErrorMessage() {
+  if (!consoleMode) {
+    platform::showMessageBox(errorMessage, errorMessageCaption);
+    return;
+  }
+
+  // What the program wrote before the failure comes out first.
+  if (ConsoleOut.mode == modeOutput && ConsoleOut.bufPos > 0) {
+    ConsoleOut.transferOp(ConsoleOut);
+  }
+  // Straight to the handle, not through ConsoleOut, so that the message is
+  // written even when binding ConsoleOut failed.
+  static constexpr char lineEnd[] = {'\r', '\n'};
+  platform::writeFile(platform::standardHandle(platform::StandardHandle::output), errorMessage,
+                      errorMessageLength);
+  platform::writeFile(platform::standardHandle(platform::StandardHandle::output), lineEnd,
+                      sizeof lineEnd);
+}

@@ -1,0 +1,80 @@
+#include "tests/extended/differential_sweep.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "platform/exception_codes.h"
+#include "tests/extended/operand_draws.h"
+#include "tests/extended/x87_reference.h"
+
+namespace x87test {
+
+namespace {
+
+constexpr std::size_t maxExamples = 20;
+const char* const flagNames[6] = {"IE", "DE", "ZE", "OE", "UE", "PE"};
+
+}  // namespace
+
+std::uint16_t flagOfCode(std::uint32_t code) {
+  switch (code) {
+    case platform::statusFloatInvalidOperation: return extended::flagInvalid;
+    case platform::statusFloatDenormalOperand: return extended::flagDenormal;
+    case platform::statusFloatDivideByZero: return extended::flagZeroDivide;
+    case platform::statusFloatOverflow: return extended::flagOverflow;
+    case platform::statusFloatUnderflow: return extended::flagUnderflow;
+    case platform::statusFloatInexactResult: return extended::flagPrecision;
+    default: return 0;
+  }
+}
+
+void checkCase(Operation op, const Operands& x, Tally& tally) {
+  ++tally.cases;
+  bool mismatch = false;
+  for (const std::uint16_t word : sweepControlWords) {
+    const Outcome expected = runOnX87(op, x, word);
+    const Outcome got = runOnModel(op, x, word);
+    if (word == allMaskedWord) {
+      for (int bit = 0; bit < 6; ++bit) tally.flagHits[bit] += (expected.flags >> bit) & 1;
+    } else if (word == allUnmaskedWord) {
+      const std::uint16_t flag = flagOfCode(expected.trapCode);
+      for (int bit = 0; bit < 6; ++bit) tally.trapHits[bit] += (flag >> bit) & 1;
+    } else if (expected.trapCode != 0) {
+      ++tally.programWordTraps;
+    }
+    if (!agrees(op, word, expected, got)) {
+      mismatch = true;
+      if (tally.examples.size() < maxExamples) {
+        char head[64];
+        std::snprintf(head, sizeof head, "%s cw %04X: ", operationName(op), static_cast<unsigned>(word));
+        tally.examples.push_back(head + describeOperands(op, x) + " -> x87 " +
+                                 describeOutcome(op, expected) + ", model " + describeOutcome(op, got));
+      }
+    }
+  }
+  tally.mismatches += mismatch ? 1 : 0;
+}
+
+Tally sweep(Operation op, std::uint64_t seed, std::uint64_t count) {
+  Random random(seed * 0x100 + static_cast<std::uint64_t>(op));
+  Tally tally;
+  for (std::uint64_t i = 0; i < count; ++i) checkCase(op, drawOperands(op, random), tally);
+  return tally;
+}
+
+std::string Tally::summary(Operation op) const {
+  char text[512];
+  int n = std::snprintf(text, sizeof text, "%-14s %10" PRIu64 " cases x 3 control words, %" PRIu64
+                        " mismatching; flags", operationName(op), cases, mismatches);
+  for (int bit = 0; bit < 6; ++bit) {
+    n += std::snprintf(text + n, sizeof text - n, " %s %" PRIu64, flagNames[bit], flagHits[bit]);
+  }
+  n += std::snprintf(text + n, sizeof text - n, "; traps (all unmasked)");
+  for (int bit = 0; bit < 6; ++bit) {
+    n += std::snprintf(text + n, sizeof text - n, " %s %" PRIu64, flagNames[bit], trapHits[bit]);
+  }
+  std::snprintf(text + n, sizeof text - n, "; traps (0x1332) %" PRIu64, programWordTraps);
+  return text;
+}
+
+}  // namespace x87test

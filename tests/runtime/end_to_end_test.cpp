@@ -1,0 +1,403 @@
+// End to end: runs the probe program with its standard output on a file or a
+// pipe and checks the exact bytes, standard error and the exit code of every
+// road into a run-time error, the shutdown order and shutdown failures.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace {
+
+enum class Output {
+  file,
+  pipe,
+  pipeWithoutReader,  // the reader has closed before the program starts
+  fileWithoutRoom,    // RLIMIT_FSIZE 0 with SIGXFSZ ignored: writes fail with EFBIG
+};
+
+struct ProbeRun {
+  bool exited = false;
+  int exitCode = -1;
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+std::string readWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Reads every open descriptor of `fds` to its end; `texts` receives the bytes.
+void drain(std::vector<int> fds, std::vector<std::string*> texts) {
+  std::vector<pollfd> entries;
+  for (int fd : fds) entries.push_back({fd, POLLIN, 0});
+  std::size_t open = entries.size();
+  while (open > 0) {
+    if (poll(entries.data(), entries.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      FAIL() << "poll failed";
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i].fd < 0 || entries[i].revents == 0) continue;
+      char chunk[4096];
+      const ssize_t got = read(entries[i].fd, chunk, sizeof chunk);
+      if (got > 0) {
+        texts[i]->append(chunk, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        close(entries[i].fd);
+        entries[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
+  ProbeRun run;
+  int errPipe[2];
+  EXPECT_EQ(pipe2(errPipe, O_CLOEXEC), 0);
+
+  int outWrite = -1;
+  int outRead = -1;
+  std::string outPath;
+  if (output == Output::file || output == Output::fileWithoutRoom) {
+    outPath = testing::TempDir() + "runtime_probe_out_XXXXXX";
+    outWrite = mkostemp(outPath.data(), O_CLOEXEC);
+    EXPECT_GE(outWrite, 0);
+  } else {
+    int outPipe[2];
+    EXPECT_EQ(pipe2(outPipe, O_CLOEXEC), 0);
+    outRead = outPipe[0];
+    outWrite = outPipe[1];
+    if (output == Output::pipeWithoutReader) {
+      close(outRead);
+      outRead = -1;
+    }
+  }
+
+  std::vector<std::string> argvText = {RUNTIME_PROBE_PATH};
+  argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : argvText) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child == 0) {
+    const int nullInput = open("/dev/null", O_RDONLY);
+    if (nullInput < 0 || dup2(nullInput, STDIN_FILENO) < 0 || dup2(outWrite, STDOUT_FILENO) < 0 ||
+        dup2(errPipe[1], STDERR_FILENO) < 0) {
+      _exit(126);
+    }
+    if (output == Output::fileWithoutRoom) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit noRoom{0, 0};
+      setrlimit(RLIMIT_FSIZE, &noRoom);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  EXPECT_GT(child, 0);
+  close(outWrite);
+  close(errPipe[1]);
+  if (outRead >= 0) {
+    drain({outRead, errPipe[0]}, {&run.out, &run.err});
+  } else {
+    drain({errPipe[0]}, {&run.err});
+  }
+
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  run.exited = WIFEXITED(status);
+  run.exitCode = run.exited ? WEXITSTATUS(status) : -1;
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  if (!outPath.empty()) {
+    run.out = readWhole(outPath);
+    std::remove(outPath.c_str());
+  }
+  return run;
+}
+
+// What every scenario writes before its failure: the empty line and "held".
+const std::string heldOutput = "\r\nheld";
+
+// Splits `out` into what precedes the message and the message's address, and
+// checks the message: "Runtime error", the code field, " at ", eight uppercase
+// hexadecimal digits, CR LF; 31 bytes, and nothing after it.
+std::string expectMessageAfter(const std::string& out, const std::string& before,
+                               const std::string& codeField) {
+  constexpr std::size_t messageBytes = 31;
+  EXPECT_EQ(out.size(), before.size() + messageBytes) << out;
+  EXPECT_EQ(out.substr(0, before.size()), before);
+  const std::string message = out.size() > before.size() ? out.substr(before.size()) : "";
+  std::smatch match;
+  const std::regex form("Runtime error ([ 0-9]{3}) at ([0-9A-F]{8})\r\n");
+  EXPECT_TRUE(std::regex_match(message, match, form)) << message;
+  if (match.size() != 3) return "";
+  EXPECT_EQ(match[1].str(), codeField);
+  return match[2].str();
+}
+
+int lineOf(const char* sourcePath, const std::string& markerText) {
+  std::ifstream in(sourcePath);
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.find(markerText) != std::string::npos) return number;
+  }
+  ADD_FAILURE() << "no line holds " << markerText;
+  return 0;
+}
+
+// "file:line" (without directories) as addr2line names an address of the probe; empty without it.
+std::string sourceLineOf(std::uint32_t address) {
+  char command[512];
+  std::snprintf(command, sizeof command, "addr2line -e '%s' 0x%X 2>/dev/null", RUNTIME_PROBE_PATH,
+                address);
+  FILE* pipe = popen(command, "r");
+  if (pipe == nullptr) return "";
+  char text[512] = {};
+  const bool got = std::fgets(text, sizeof text, pipe) != nullptr;
+  pclose(pipe);
+  std::string line = got ? text : "";
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  // Drop a discriminator note and the directories.
+  if (const auto space = line.find(' '); space != std::string::npos) line.resize(space);
+  if (const auto slash = line.rfind('/'); slash != std::string::npos) line.erase(0, slash + 1);
+  return line;
+}
+
+// addr2line answers "??" for code built without line information.
+bool hasLineInformation(const std::string& sourceLine) { return sourceLine.rfind("??", 0) != 0; }
+
+bool haveAddr2line() { return std::system("addr2line --version >/dev/null 2>&1") == 0; }
+
+std::string baseName(const char* path) {
+  const std::string text = path;
+  return text.substr(text.rfind('/') + 1);
+}
+
+// ---- ioCheck: the low 8 bits of the pending code, 0 reported as 255 ----
+
+struct PendingCase {
+  std::uint32_t pending;
+  const char* codeField;
+  int exitCode;
+};
+
+TEST(IoCheckRoad, ReportsThePendingCodeAfterTheHeldOutput) {
+  const PendingCase cases[] = {
+      {5, "  5", 5},       {32, " 32", 32},  {106, "106", 106},
+      {300, " 44", 44},    // only the low 8 bits
+      {256, "255", 255},   // low 8 bits 0: never exit code 0
+      {995, "227", 227},
+  };
+  for (const PendingCase& c : cases) {
+    SCOPED_TRACE(c.pending);
+    const ProbeRun run = runProbe({"io", std::to_string(c.pending)}, Output::file);
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    expectMessageAfter(run.out, heldOutput, c.codeField);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(IoCheckRoad, PipeReceivesTheSameBytes) {
+  const ProbeRun file = runProbe({"io", "106"}, Output::file);
+  const ProbeRun pipe = runProbe({"io", "106"}, Output::pipe);
+  EXPECT_EQ(pipe.exitCode, 106);
+  EXPECT_EQ(pipe.out, file.out);
+}
+
+TEST(IoCheckRoad, Addr2lineNamesTheFailingCheck) {
+  if (!haveAddr2line()) GTEST_SKIP() << "addr2line is not installed";
+  const ProbeRun run = runProbe({"io", "106"}, Output::file);
+  const std::string address = expectMessageAfter(run.out, heldOutput, "106");
+  ASSERT_FALSE(address.empty());
+  // The address is the position right after the call; like every return
+  // address, the byte before it lies in the call itself.
+  const auto returnAddress = static_cast<std::uint32_t>(std::stoul(address, nullptr, 16));
+  const std::string named = sourceLineOf(returnAddress - 1);
+  if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
+  EXPECT_EQ(named, baseName(RUNTIME_PROBE_SOURCE) + ":" +
+                std::to_string(lineOf(RUNTIME_PROBE_SOURCE, "// the failing statement's check")))
+      << "addr2line output did not name the check";
+}
+
+// ---- raiseErrorKind: kinds modulo 128, the table, kinds 25..127 as such ----
+
+struct KindCase {
+  std::vector<std::string> arguments;  // kind [pending code]
+  const char* codeField;
+  int exitCode;
+};
+
+TEST(RaiseErrorKindRoad, TranslatesTheKind) {
+  const KindCase cases[] = {
+      {{"1"}, "203", 203},       {{"2"}, "204", 204},          {{"14"}, "202", 202},
+      {{"25"}, " 25", 25},       {{"127"}, "127", 127},        {{"200"}, " 72", 72},
+      {{"153"}, " 25", 25},      {{"130"}, "204", 204},        {{"0", "106"}, "106", 106},
+      {{"128", "32"}, " 32", 32},
+      {{"0"}, "255", 255},   // nothing pending: code 0 becomes 255
+      {{"22"}, "255", 255},  // the table's 0 becomes 255
+  };
+  for (const KindCase& c : cases) {
+    std::vector<std::string> arguments = {"kind"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    SCOPED_TRACE(c.arguments[0]);
+    const ProbeRun run = runProbe(arguments, Output::file);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    expectMessageAfter(run.out, heldOutput, c.codeField);
+  }
+}
+
+// ---- processor exceptions and extended-model traps ----
+
+struct TrapCase {
+  const char* scenario;
+  const char* codeField;
+  int exitCode;
+};
+
+TEST(TrapRoad, ProcessorExceptionsEndWithTheirCode) {
+  const TrapCase cases[] = {
+      {"null", "216", 216},
+      {"recursion", "202", 202},
+#if defined(__x86_64__) || defined(__i386__)
+      {"divide-by-zero", "200", 200},  // other processors do not trap it
+#endif
+      {"bus", "216", 216},         // SIGBUS is an access violation too
+      {"raise-segv", "255", 255},  // sent, not a processor event
+#if defined(__x86_64__) || defined(__i386__)
+      {"illegal-instruction", "255", 255},  // no row of its own
+#endif
+      {"fp-zero-divide", "200", 200},
+      {"fp-overflow", "205", 205},
+      {"fp-invalid", "207", 207},
+  };
+  for (const TrapCase& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    for (Output output : {Output::file, Output::pipe}) {
+      const ProbeRun run = runProbe({c.scenario}, output);
+      EXPECT_TRUE(run.exited) << "signal " << run.signal;
+      EXPECT_EQ(run.exitCode, c.exitCode);
+      expectMessageAfter(run.out, heldOutput, c.codeField);
+      EXPECT_EQ(run.err, "");
+    }
+  }
+}
+
+TEST(TrapRoad, Addr2lineNamesTheFaultingInstruction) {
+  if (!haveAddr2line()) GTEST_SKIP() << "addr2line is not installed";
+  const ProbeRun run = runProbe({"null"}, Output::file);
+  const std::string address = expectMessageAfter(run.out, heldOutput, "216");
+  ASSERT_FALSE(address.empty());
+  const std::string named = sourceLineOf(static_cast<std::uint32_t>(std::stoul(address, nullptr, 16)));
+  if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
+  EXPECT_EQ(named, baseName(RUNTIME_PROBE_SOURCE) + ":" +
+                std::to_string(lineOf(RUNTIME_PROBE_SOURCE, "// the null access")));
+}
+
+// ---- where the message goes, normal runs ----
+
+TEST(Message, OutsideConsoleModeGoesToTheMessageBoxStandIn) {
+  const ProbeRun run = runProbe({"quiet", "5"}, Output::file);
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(run.out, heldOutput);  // written out by the shutdown, nothing else
+  EXPECT_TRUE(std::regex_match(run.err, std::regex("Error: Runtime error   5 at [0-9A-F]{8}\n")))
+      << run.err;
+}
+
+TEST(NormalRun, HeldOutputComesOutAtShutdownWithExitCodeZero) {
+  for (Output output : {Output::file, Output::pipe}) {
+    const ProbeRun run = runProbe({"normal"}, output);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, heldOutput + " result\r\n");
+    EXPECT_EQ(run.err, "");
+  }
+  const ProbeRun silent = runProbe({"silent"}, Output::file);
+  EXPECT_EQ(silent.exitCode, 0);
+  EXPECT_EQ(silent.out, "");
+}
+
+// ---- the start-up table ----
+
+TEST(StartupTable, ShutdownStepsRunInReverseOrder) {
+  const ProbeRun run = runProbe({"order"}, Output::file);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "+A+L+B+C-C-B-L-A");
+  EXPECT_EQ(run.out, "out");
+}
+
+TEST(StartupTable, ErrorInAStartupStepShutsDownOnlyTheStartedEntries) {
+  const ProbeRun run = runProbe({"order-startup-error"}, Output::file);
+  EXPECT_EQ(run.exitCode, 25);
+  // B's start-up had begun, so its shutdown step runs; C never started.
+  EXPECT_EQ(run.err, "+A+L+B-B-L-A");
+  expectMessageAfter(run.out, "", " 25");
+}
+
+TEST(StartupTable, FaultInAShutdownStepGoesOnWithTheRemainingSteps) {
+  const ProbeRun run = runProbe({"order-shutdown-fault"}, Output::file);
+  EXPECT_EQ(run.exitCode, 216);
+  EXPECT_EQ(run.err, "+A+L-F-L-A");  // no step twice
+  expectMessageAfter(run.out, "out", "216");
+}
+
+// ---- a failure to write the held output at shutdown ----
+
+TEST(ShutdownFailure, LostOutputEndsWithTheWriteFailuresCode) {
+  const ProbeRun noRoom = runProbe({"normal"}, Output::fileWithoutRoom);
+  EXPECT_TRUE(noRoom.exited);
+  EXPECT_EQ(noRoom.exitCode, EFBIG);
+  EXPECT_EQ(noRoom.out, "");
+
+  const ProbeRun noReader = runProbe({"normal"}, Output::pipeWithoutReader);
+  EXPECT_TRUE(noReader.exited) << "signal " << noReader.signal;
+  EXPECT_EQ(noReader.exitCode, EPIPE);
+}
+
+TEST(ShutdownFailure, MessageNamesTheShutdownCheck) {
+  const ProbeRun run = runProbe({"quiet-normal"}, Output::pipeWithoutReader);
+  EXPECT_EQ(run.exitCode, EPIPE);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(run.err, match,
+                               std::regex("Error: Runtime error  32 at ([0-9A-F]{8})\n")))
+      << run.err;
+  if (!haveAddr2line()) return;
+  const auto address = static_cast<std::uint32_t>(std::stoul(match[1].str(), nullptr, 16));
+  const std::string named = sourceLineOf(address - 1);
+  if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
+  EXPECT_EQ(named, baseName(RUNTIME_SHUTDOWN_SOURCE) + ":" +
+                std::to_string(lineOf(RUNTIME_SHUTDOWN_SOURCE, "shutdownCheck(outputBound,")));
+}
+
+TEST(ShutdownFailure, PendingErrorKeepsItsCode) {
+  const ProbeRun run = runProbe({"io", "106"}, Output::fileWithoutRoom);
+  EXPECT_EQ(run.exitCode, 106);
+  const ProbeRun trap = runProbe({"fp-overflow"}, Output::pipeWithoutReader);
+  EXPECT_EQ(trap.exitCode, 205);
+}
+
+TEST(ShutdownFailure, NothingWrittenNothingLost) {
+  // ConsoleOut never bound, ConsoleErr's "not open": neither is reported.
+  const ProbeRun run = runProbe({"silent"}, Output::pipeWithoutReader);
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+}  // namespace

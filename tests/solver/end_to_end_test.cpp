@@ -1,0 +1,651 @@
+// End-to-end tests of the quadsolve program: the built executable is run as a
+// user runs it, with standard input from a file, a pipe or a pseudo-terminal
+// and standard output to a file, a pipe or a pseudo-terminal, and its output
+// bytes and exit code are compared exactly. The code address in a run-time
+// error line differs from build to build; it is checked for its form (eight
+// uppercase hexadecimal digits) and then masked.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const programPath = QUADSOLVE_PROGRAM;
+
+// A run that does not finish by then is killed (SIGALRM) and so fails.
+constexpr unsigned runTimeLimitSeconds = 20;
+constexpr char maskedAddress[] = "XXXXXXXX";
+
+enum class Channel { file, pipe, terminal };
+
+const char* channelName(Channel channel) {
+  switch (channel) {
+    case Channel::file:
+      return "file";
+    case Channel::pipe:
+      return "pipe";
+    case Channel::terminal:
+      return "terminal";
+  }
+  return "?";
+}
+
+struct RunResult {
+  std::string output;
+  bool exited = false;  // false: ended by a signal
+  int exitCode = -1;
+  int signal = 0;
+};
+
+// The line of a run-time error as the tests expect it, address masked.
+std::string errorLine(int code) {
+  std::string field = std::to_string(code);
+  field.insert(0, 3 - field.size(), ' ');
+  return "Runtime error " + field + " at " + maskedAddress + "\r\n";
+}
+
+bool isUpperHexDigit(char ch) {
+  return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F');
+}
+
+// Replaces the address of every error line by the mask when it has the right
+// form; an address of any other form stays and makes the comparison fail.
+std::string maskAddresses(std::string output) {
+  static const std::string prefix = "Runtime error ";
+  constexpr std::size_t codeField = 3;
+  static const std::string at = " at ";
+  constexpr std::size_t addressLength = 8;
+  for (std::size_t pos = output.find(prefix); pos != std::string::npos;
+       pos = output.find(prefix, pos + 1)) {
+    const std::size_t addressPos = pos + prefix.size() + codeField + at.size();
+    if (addressPos + addressLength > output.size()) break;
+    if (output.compare(pos + prefix.size() + codeField, at.size(), at) != 0) continue;
+    bool wellFormed = true;
+    for (std::size_t i = 0; i < addressLength; ++i)
+      wellFormed &= isUpperHexDigit(output[addressPos + i]);
+    if (wellFormed) output.replace(addressPos, addressLength, maskedAddress);
+  }
+  return output;
+}
+
+std::string temporaryPath(const char* stem) {
+  std::string path = testing::TempDir() + stem + "XXXXXX";
+  const int fd = mkstemp(path.data());
+  if (fd < 0) ADD_FAILURE() << "mkstemp: " << errno;
+  close(fd);
+  return path;
+}
+
+void writeAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EPIPE) return;  // the program has stopped reading
+    ASSERT_GT(n, 0) << "write: " << errno;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Reads until the end of the data; a pseudo-terminal's master reports the end
+// (EIO) once every slave descriptor is closed and its data has been read.
+std::string readToEnd(int fd) {
+  std::string bytes;
+  char chunk[512];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+std::string readFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return "<cannot open " + path + ">";
+  std::string bytes = readToEnd(fd);
+  close(fd);
+  return bytes;
+}
+
+// Opens a pseudo-terminal in raw mode: no echo, no LF to CR LF translation, no
+// line editing, and byte 26 is an ordinary byte.
+void openRawTerminal(int& master, int& slave) {
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0) << "openpty: " << errno;
+  termios mode{};
+  ASSERT_EQ(tcgetattr(slave, &mode), 0);
+  cfmakeraw(&mode);
+  ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
+}
+
+RunResult decodeStatus(int status, std::string output) {
+  RunResult result;
+  result.output = std::move(output);
+  result.exited = WIFEXITED(status);
+  if (result.exited) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+using ChildSetup = std::function<void()>;
+
+[[noreturn]] void execProgram(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(programPath));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the program must not rely on that
+  alarm(runTimeLimitSeconds);
+  execv(programPath, argv.data());
+  _exit(127);
+}
+
+// Runs the program once with `input` on standard input through `in` and its
+// standard output through `out`. `setup` runs in the child before the program
+// starts (resource limits, closed descriptors).
+RunResult runProgram(const std::string& input, Channel in, Channel out,
+                     const ChildSetup& setup = {}, const std::vector<std::string>& arguments = {}) {
+  // A program that stops reading early must not end the test by SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+
+  // Standard input.
+  int inputFd = -1;
+  int inputWriter = -1;
+  std::string inputPath;
+  if (in == Channel::file) {
+    inputPath = temporaryPath("quadsolve-in-");
+    const int fd = open(inputPath.c_str(), O_WRONLY | O_TRUNC);
+    writeAll(fd, input);
+    close(fd);
+    inputFd = open(inputPath.c_str(), O_RDONLY);
+  } else if (in == Channel::pipe) {
+    int ends[2];
+    if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
+    inputFd = ends[0];
+    inputWriter = ends[1];
+  } else {
+    ADD_FAILURE() << "terminal input has its own runner";
+  }
+
+  // Standard output.
+  int outputFd = -1;
+  int outputReader = -1;
+  std::string outputPath;
+  if (out == Channel::file) {
+    outputPath = temporaryPath("quadsolve-out-");
+    outputFd = open(outputPath.c_str(), O_WRONLY | O_TRUNC);
+  } else if (out == Channel::pipe) {
+    int ends[2];
+    if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
+    outputReader = ends[0];
+    outputFd = ends[1];
+  } else {
+    openRawTerminal(outputReader, outputFd);
+  }
+
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(inputFd, STDIN_FILENO);
+    dup2(outputFd, STDOUT_FILENO);
+    for (int fd : {inputFd, inputWriter, outputFd, outputReader}) {
+      if (fd > STDERR_FILENO) close(fd);
+    }
+    if (setup) setup();
+    execProgram(arguments);
+  }
+  close(inputFd);
+  close(outputFd);
+  if (inputWriter >= 0) {
+    writeAll(inputWriter, input);
+    close(inputWriter);
+  }
+  std::string output;
+  if (outputReader >= 0) {
+    output = readToEnd(outputReader);
+    close(outputReader);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (out == Channel::file) output = readFile(outputPath);
+  if (!inputPath.empty()) unlink(inputPath.c_str());
+  if (!outputPath.empty()) unlink(outputPath.c_str());
+  return decodeStatus(status, std::move(output));
+}
+
+// ---------------------------------------------------------------------------
+// Whole runs: input text, expected output bytes and exit code.
+
+struct Case {
+  const char* name;
+  std::string input;
+  std::string output;  // addresses masked
+  int exitCode;
+};
+
+std::string resultLine(const std::string& line) {
+  return "\r\n" + line + "\r\n";
+}
+std::string failure(int code) {
+  return "\r\n" + errorLine(code);
+}
+
+// 2^-60 written out exactly, and 2^60: their quotient is exactly 2^120, the
+// smallest magnitude written in the exponent form.
+const std::string twoToMinus60 = "8.67361737988403547205962240695953369140625e-19";
+const std::string twoTo60 = "1152921504606846976";
+// The largest double below 2^120, 2^120 - 2^67, written out exactly.
+const std::string belowTwoTo120 = "1329227995784915725329854470603931648";
+
+const std::vector<Case>& cases() {
+  static const std::vector<Case> all = {
+      // Every outcome code, both signs of a.
+      {"TwoRoots", "1 -3 2\n", resultLine("2 1.00 2.00"), 0},
+      {"TwoRootsNegativeA", "-1 3 -2\n", resultLine("2 1.00 2.00"), 0},
+      {"TwoRootsSymmetric", "-2 0 8\n", resultLine("2 -2.00 2.00"), 0},
+      {"DoubleRoot", "1 2 1\n", resultLine("3 -1.00"), 0},
+      {"NoRealRoots", "1 0 1\n", resultLine("0"), 0},
+      {"NoRealRootsNegativeA", "-1 0 -1\n", resultLine("0"), 0},
+      {"Linear", "0 2 -3\n", resultLine("1 1.50"), 0},
+      {"DegenerateNonzeroC", "0 0 5\n", resultLine("-1"), 0},
+      {"DegenerateZeroC", "0 0 0\n", resultLine("-1"), 0},
+      // Negative zeros.
+      {"NegativeZeroA", "-0 0 7\n", resultLine("-1"), 0},
+      {"LinearNegativeZeroRoot", "0 5 0\n", resultLine("1 -0.00"), 0},
+      {"DoubleRootNegativeZero", "-1 0 0\n", resultLine("3 -0.00"), 0},
+      {"TwoRootsWithZero", "1 -0.125 0\n", resultLine("2 0.00 0.13"), 0},
+      // Where the coefficients stand and where the input ends.
+      {"EmptyInput", "", resultLine("-1"), 0},
+      {"TwoNumbersThenEnd", "1 2", resultLine("2 -2.00 0.00"), 0},
+      {"ThreeLines", "1\n-3\n2\n", resultLine("2 1.00 2.00"), 0},
+      {"FiveNumbers", "1 -3 2 7 9\n", resultLine("2 1.00 2.00"), 0},
+      {"MalformedExtraTokensIgnored", "1 -3 2 x,y\nnot a line that is read\n",
+       resultLine("2 1.00 2.00"), 0},
+      {"NoFinalLineEnd", "1 -3 2", resultLine("2 1.00 2.00"), 0},
+      {"LongestToken", "0 1 -" + std::string(63, '1') + "\n", resultLine("1  1.1E+0062"), 0},
+      // One number is never read as two: a token longer than 64 bytes is malformed.
+      {"OverlongTokenIsMalformed", "0 1 " + std::string(65, '1') + "\n", failure(106), 106},
+      {"OverlongFirstToken", std::string(70, '1') + " 1 2\n", failure(106), 106},
+      // Malformed coefficients: reported after the whole line is read.
+      {"MalformedFirst", "x 1 2\n", failure(106), 106},
+      {"MalformedTrailingLetter", "1 -3 2x\n", failure(106), 106},
+      {"MalformedComma", "1,5 1 1\n", failure(106), 106},
+      {"MalformedInfinityText", "0 1 +Inf\n", failure(106), 106},
+      // Overflow on a store.
+      {"RootTooLarge", "1e-300 1e10 1\n", failure(205), 205},
+      {"CoefficientTooLarge", "1 -3 1e309\n", failure(205), 205},
+      {"CoefficientTooLargeBeforeMalformed", "1e400 x 1\n", failure(205), 205},
+      {"NegativeCoefficientTooLarge", "-1e309 1 1\n", failure(205), 205},
+      {"CoefficientBeyondExtended", "1e5000 1 1\n", failure(205), 205},
+      // Infinite coefficients (an exponent of 5120 or more reads as infinity).
+      {"InfiniteTimesZero", "1e5120 0 0\n", failure(207), 207},
+      {"InfinityMinusInfinityInRoot", "1 1e5120 1\n", failure(207), 207},
+      {"InfinityMinusInfinityInDiscriminant", "1e5120 1e5120 1\n", failure(207), 207},
+      {"InfinityOverInfinity", "0 1e5120 1e5120\n", failure(207), 207},
+      {"InfiniteAOnlyNoRealRoots", "1e5120 1 1\n", resultLine("0"), 0},
+      {"InfiniteBLinear", "0 1e5120 1\n", resultLine("1 -0.00"), 0},
+      {"InfiniteCLinearNegative", "0 1 1e5120\n", resultLine("1 -Inf"), 0},
+      {"InfiniteCLinearPositive", "0 -1 1e5120\n", resultLine("1 +Inf"), 0},
+      {"NegativeInfinityCoefficient", "0 1 -1e9999\n", resultLine("1 +Inf"), 0},
+      // A zero stays zero whatever its exponent.
+      {"ZeroWithHugeExponent", "0e5120 2 -3\n", resultLine("1 1.50"), 0},
+      {"NegativeZeroWithHugeExponent", "0 1 -0e9999\n", resultLine("1 0.00"), 0},
+      {"InfiniteRoots", "1 0 -1e5120\n", resultLine("2 -Inf +Inf"), 0},
+      {"InfiniteCDegenerate", "0 0 1e5120\n", resultLine("-1"), 0},
+      // Large roots: the exponent form from 2^120 up, with a sign position.
+      {"ExponentFormTwoRoots", "1 0 -1e80\n", resultLine("2 -1.0E+0040  1.0E+0040"), 0},
+      {"ExponentFormPositive", "0 1 -2e36\n", resultLine("1  2.0E+0036"), 0},
+      {"ExponentFormNegative", "0 1 2e36\n", resultLine("1 -2.0E+0036"), 0},
+      {"ExponentFormAtTwoTo120", "0 " + twoToMinus60 + " -" + twoTo60 + "\n",
+       resultLine("1  1.3E+0036"), 0},
+      {"FixedFormBelowTwoTo120", "0 1 -" + belowTwoTo120 + "\n",
+       resultLine("1 1329227995784915725000000000000000000.00"), 0},
+      {"ExponentFormLarge", "0 1 -1e300\n", resultLine("1  1.0E+0300"), 0},
+      {"ExponentFormLargeNegative", "0 1 1e308\n", resultLine("1 -1.0E+0308"), 0},
+      {"FixedFormBeyondEighteenDigits", "0 1 -1e20\n", resultLine("1 100000000000000000000.00"), 0},
+      // Decimal rounding of the roots: by the first dropped digit of an
+      // 18-digit intermediate, ties away from zero, sign kept.
+      {"RoundEighthUp", "0 1 -0.125\n", resultLine("1 0.13"), 0},
+      {"RoundHalfCent", "0 1 -0.005\n", resultLine("1 0.01"), 0},
+      {"RoundHeldBelowUp", "0 1 -0.015\n", resultLine("1 0.02"), 0},
+      {"RoundHeldBelowUp2", "0 1 -0.045\n", resultLine("1 0.05"), 0},
+      {"RoundHeldBelowDown", "0 1 -0.285\n", resultLine("1 0.28"), 0},
+      {"RoundHeldBelowDown2", "0 1 -2.675\n", resultLine("1 2.67"), 0},
+      {"RoundHeldBelowDown3", "0 1 -1.005\n", resultLine("1 1.00"), 0},
+      {"RoundCarryIntoUnits", "0 1 -0.995\n", resultLine("1 1.00"), 0},
+      {"RoundNoCarry", "0 1 -9.995\n", resultLine("1 9.99"), 0},
+      {"RoundCarryGrowsHundreds", "0 1 -99.995\n", resultLine("1 100.00"), 0},
+      {"RoundCarryGrowsThousands", "0 -1 999.995\n", resultLine("1 1000.00"), 0},
+      {"RoundNegativeToZero", "0 1 0.001\n", resultLine("1 -0.00"), 0},
+      {"RoundTinyNegativeToZero", "0 1 1e-300\n", resultLine("1 -0.00"), 0},
+      {"RoundTinyPositiveToZero", "0 -1 1e-300\n", resultLine("1 0.00"), 0},
+      {"RoundThroughDivision", "0 4 -0.5\n", resultLine("1 0.13"), 0},
+      // The formula as it stands loses the smaller root's digits to
+      // cancellation when b² is far larger than 4ac.
+      {"CancellationLimit", "1 3e17 3e16\n", resultLine("2 -300000000000000000.00 -0.09"), 0},
+      // Byte 26 ends the input; every other byte up to 32 separates numbers.
+      {"Byte26AfterNumbers",
+       "1 -3 2\x1a"
+       "7 8\n",
+       resultLine("2 1.00 2.00"), 0},
+      {"Byte26EndsToken",
+       "1 -3\x1a"
+       "2\n",
+       resultLine("2 0.00 3.00"), 0},
+      {"Byte26First",
+       "\x1a"
+       "1 -3 2\n",
+       resultLine("-1"), 0},
+      {"ControlBytesSeparate", std::string("1\0-3\t2\f\n", 8), resultLine("2 1.00 2.00"), 0},
+      {"MoreControlBytes",
+       "\x01\x02 1\x0b-3\x1f"
+       "2\r\n",
+       resultLine("2 1.00 2.00"), 0},
+      {"CarriageReturnsOnly", "1\r-3\r2\r", resultLine("2 1.00 2.00"), 0},
+      {"DeleteIsTokenByte", "1 -3 2\x7f\n", failure(106), 106},
+      {"HighByteIsTokenByte", "1 -3 \xe9\n", failure(106), 106},
+  };
+  return all;
+}
+
+struct Channels {
+  Channel in;
+  Channel out;
+};
+
+class WholeRun : public testing::TestWithParam<std::tuple<Case, Channels>> {};
+
+TEST_P(WholeRun, GivesExactBytesAndExitCode) {
+  const auto& [testCase, channels] = GetParam();
+  const RunResult result = runProgram(testCase.input, channels.in, channels.out);
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(maskAddresses(result.output), testCase.output);
+  EXPECT_EQ(result.exitCode, testCase.exitCode);
+}
+
+std::string wholeRunName(const testing::TestParamInfo<WholeRun::ParamType>& info) {
+  const Case& testCase = std::get<0>(info.param);
+  const Channels& channels = std::get<1>(info.param);
+  return std::string(testCase.name) + "_" + channelName(channels.in) + "To" +
+         channelName(channels.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, WholeRun,
+                         testing::Combine(testing::ValuesIn(cases()),
+                                          testing::Values(Channels{Channel::file, Channel::file},
+                                                          Channels{Channel::pipe, Channel::pipe},
+                                                          Channels{Channel::file,
+                                                                   Channel::terminal})),
+                         wholeRunName);
+
+TEST(Masking, RejectsAddressesOfTheWrongForm) {
+  EXPECT_EQ(maskAddresses("Runtime error 106 at 0040A1FF\r\n"), errorLine(106));
+  EXPECT_NE(maskAddresses("Runtime error 106 at 0040a1ff\r\n"), errorLine(106));
+  EXPECT_NE(maskAddresses("Runtime error 106 at 40A1FF\r\n"), errorLine(106));
+}
+
+// ---------------------------------------------------------------------------
+// Failing standard handles and failed writes at shutdown.
+
+TEST(FailingOutput, ClosedStandardOutputIs105) {
+  const RunResult result =
+      runProgram("1 -3 2\n", Channel::file, Channel::pipe, [] { close(STDOUT_FILENO); });
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(result.exitCode, 105);
+  EXPECT_EQ(result.output, "");
+}
+
+TEST(FailingOutput, FullCharacterDeviceIs28AtTheFirstLine) {
+  const RunResult result = runProgram("1 -3 2\n", Channel::file, Channel::pipe, [] {
+    const int fd = open("/dev/full", O_WRONLY);
+    if (fd < 0) _exit(126);
+    dup2(fd, STDOUT_FILENO);
+    close(fd);
+  });
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(result.exitCode, 28);
+}
+
+// Output to a file or pipe is held until shutdown, so these failures are met
+// only when the held result line is written out: they must still fail the run.
+TEST(FailingOutput, FileSizeLimitAtShutdownIs27) {
+  const RunResult result = runProgram("1 -3 2\n", Channel::file, Channel::file, [] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_FSIZE, &none);
+  });
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(result.exitCode, 27);
+  EXPECT_EQ(result.output, "");
+}
+
+TEST(FailingOutput, PipeWithoutReaderAtShutdownIs32) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string inputPath = temporaryPath("quadsolve-in-");
+  {
+    const int fd = open(inputPath.c_str(), O_WRONLY | O_TRUNC);
+    writeAll(fd, "1 -3 2\n");
+    close(fd);
+  }
+  close(ends[0]);  // the reader is gone before the program starts
+  const pid_t child = fork();
+  if (child == 0) {
+    const int in = open(inputPath.c_str(), O_RDONLY);
+    dup2(in, STDIN_FILENO);
+    dup2(ends[1], STDOUT_FILENO);
+    execProgram({});
+  }
+  close(ends[1]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  unlink(inputPath.c_str());
+  const RunResult result = decodeStatus(status, "");
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(result.exitCode, 32);
+}
+
+TEST(FailingInput, ClosedStandardInputIs104AfterTheReads) {
+  const RunResult result =
+      runProgram("", Channel::file, Channel::pipe, [] { close(STDIN_FILENO); });
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(maskAddresses(result.output), failure(104));
+  EXPECT_EQ(result.exitCode, 104);
+}
+
+TEST(FailingInput, DirectoryAsStandardInputGivesTheSystemCode) {
+  const RunResult result = runProgram("", Channel::file, Channel::pipe, [] {
+    const int fd = open("/", O_RDONLY | O_DIRECTORY);
+    dup2(fd, STDIN_FILENO);
+    close(fd);
+  });
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(maskAddresses(result.output), failure(EISDIR));
+  EXPECT_EQ(result.exitCode, EISDIR);
+}
+
+TEST(Arguments, AreIgnored) {
+  const RunResult result =
+      runProgram("1 -3 2\n", Channel::pipe, Channel::pipe, {}, {"--help", "-v", "3"});
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.output, resultLine("2 1.00 2.00"));
+  EXPECT_EQ(result.exitCode, 0);
+}
+
+// ---------------------------------------------------------------------------
+// A pseudo-terminal in raw mode for both standard handles: what the program
+// writes must be there before it waits for the next input.
+
+constexpr auto settleTime = std::chrono::milliseconds(150);
+constexpr auto waitLimit = std::chrono::seconds(10);
+
+class TerminalSession {
+ public:
+  TerminalSession() {
+    int slave = -1;
+    openRawTerminal(master_, slave);
+    child_ = fork();
+    if (child_ == 0) {
+      dup2(slave, STDIN_FILENO);
+      dup2(slave, STDOUT_FILENO);
+      close(slave);
+      close(master_);
+      execProgram({});
+    }
+    close(slave);
+  }
+  ~TerminalSession() {
+    if (child_ > 0 && !ended_) {
+      kill(child_, SIGKILL);
+      waitpid(child_, nullptr, 0);
+    }
+    close(master_);
+  }
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  void type(const std::string& text) { writeAll(master_, text); }
+
+  // Everything written until `expected` bytes have arrived or the limit passes.
+  std::string awaitOutput(std::size_t expected) {
+    const auto deadline = std::chrono::steady_clock::now() + waitLimit;
+    while (pending_.size() < expected && std::chrono::steady_clock::now() < deadline) {
+      if (readSome(100) == ReadState::ended) break;
+    }
+    return take();
+  }
+
+  // Whatever arrives within the settle time (nothing, when the program waits).
+  std::string quietOutput() {
+    const auto deadline = std::chrono::steady_clock::now() + settleTime;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (readSome(10) == ReadState::ended) break;
+    }
+    return take();
+  }
+
+  bool running() {
+    if (ended_) return false;
+    int status = 0;
+    if (waitpid(child_, &status, WNOHANG) == child_) {
+      ended_ = true;
+      status_ = status;
+    }
+    return !ended_;
+  }
+
+  RunResult finish() {
+    if (!ended_) {
+      waitpid(child_, &status_, 0);
+      ended_ = true;
+    }
+    while (readSome(50) == ReadState::data) {
+    }
+    return decodeStatus(status_, take());
+  }
+
+ private:
+  enum class ReadState { data, quiet, ended };  // ended: every slave is closed
+  ReadState readSome(int timeoutMs) {
+    pollfd ready{master_, POLLIN, 0};
+    if (poll(&ready, 1, timeoutMs) <= 0) return ReadState::quiet;
+    char chunk[256];
+    const ssize_t n = read(master_, chunk, sizeof chunk);
+    if (n <= 0) return ReadState::ended;
+    pending_.append(chunk, static_cast<std::size_t>(n));
+    return ReadState::data;
+  }
+  std::string take() {
+    std::string bytes;
+    bytes.swap(pending_);
+    return bytes;
+  }
+
+  int master_ = -1;
+  pid_t child_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+  std::string pending_;
+};
+
+TEST(Terminal, EachLineAppearsBeforeTheNextInputIsRead) {
+  TerminalSession session;
+  EXPECT_EQ(session.awaitOutput(2), "\r\n");  // before any input
+  EXPECT_EQ(session.quietOutput(), "");
+  EXPECT_TRUE(session.running());
+
+  session.type("1 -3 2\n");
+  EXPECT_EQ(session.awaitOutput(13), "2 1.00 2.00\r\n");
+  EXPECT_EQ(session.quietOutput(), "");
+  EXPECT_TRUE(session.running());  // waits for the final line
+
+  session.type("\n");
+  const RunResult result = session.finish();
+  EXPECT_EQ(result.output, "");
+  EXPECT_TRUE(result.exited);
+  EXPECT_EQ(result.exitCode, 0);
+}
+
+TEST(Terminal, NumbersOnThreeLinesThenAFinalLine) {
+  TerminalSession session;
+  EXPECT_EQ(session.awaitOutput(2), "\r\n");
+  session.type("1\n");
+  session.type("-3\n");
+  EXPECT_EQ(session.quietOutput(), "");
+  session.type("2\n");
+  EXPECT_EQ(session.awaitOutput(13), "2 1.00 2.00\r\n");
+  EXPECT_TRUE(session.running());
+  session.type("anything at all\n");
+  const RunResult result = session.finish();
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.exitCode, 0);
+}
+
+TEST(Terminal, MalformedNumberIsReportedOnlyAfterTheLineIsRead) {
+  TerminalSession session;
+  EXPECT_EQ(session.awaitOutput(2), "\r\n");
+  session.type("x 1\n");  // the third coefficient is still to come
+  EXPECT_EQ(session.quietOutput(), "");
+  EXPECT_TRUE(session.running());
+  session.type("2 and the rest of the line\n");
+  const std::string expected = errorLine(106);
+  EXPECT_EQ(maskAddresses(session.awaitOutput(expected.size())), expected);
+  const RunResult result = session.finish();
+  EXPECT_EQ(result.exitCode, 106);
+}
+
+TEST(Terminal, CoefficientTooLargeFailsRightAfterItsRead) {
+  TerminalSession session;
+  EXPECT_EQ(session.awaitOutput(2), "\r\n");
+  session.type("1e400\n");  // b and c never come
+  const std::string expected = errorLine(205);
+  EXPECT_EQ(maskAddresses(session.awaitOutput(expected.size())), expected);
+  const RunResult result = session.finish();
+  EXPECT_EQ(result.exitCode, 205);
+}
+
+TEST(Terminal, Byte26IsTheEndOfInput) {
+  TerminalSession session;
+  EXPECT_EQ(session.awaitOutput(2), "\r\n");
+  session.type("1 -3\x1a");
+  EXPECT_EQ(session.awaitOutput(13), "2 0.00 3.00\r\n");
+  const RunResult result = session.finish();  // the final line meets the end too
+  EXPECT_EQ(result.exitCode, 0);
+}
+
+}  // namespace

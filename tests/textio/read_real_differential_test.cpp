@@ -1,0 +1,236 @@
+// Differential test against the processor: seeded random decimal texts are
+// converted by textToReal and, on the x87 unit itself, by the same sequence of
+// operations (per digit a rounded multiplication by 10 and a rounded addition
+// of the digit, then the table operations, then the sign). The bits must
+// agree, and an overflow must trap in the model exactly when the x87 unit
+// raises its overflow flag.
+//
+// The texts are built from their parts (digits, point position, exponent), so
+// the reference needs no parser. The digit counts straddle 2^64, where the
+// conversion stops keeping the accumulator as an integer.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "extended/extended.h"
+#include "extended/fpu_environment.h"
+#include "textio/number_conversions.h"
+#include "textio/power_of_ten_table.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#define QUADSOLVE_HAVE_X87 1
+#else
+#define QUADSOLVE_HAVE_X87 0
+#endif
+
+namespace {
+
+constexpr std::uint16_t defaultControlWord = 0x1332;
+// x87: 64-bit precision, round to nearest, every exception masked (so an
+// overflow gives infinity and sets the flag instead of faulting).
+constexpr std::uint16_t x87MaskedControlWord = 0x037F;
+constexpr std::uint16_t x87OverflowFlag = 0x08;
+
+int trapCount = 0;
+void countTrap(std::uint32_t, std::uintptr_t) {
+  ++trapCount;
+}
+
+struct Sample {
+  bool negative = false;
+  std::string digits;  // the significand's digits, in order
+  int pointAt = -1;    // digits before the point; -1: no point
+  bool hasExponent = false;
+  std::int64_t exponent = 0;
+  std::string text;
+};
+
+// Random texts: 1 to 40 digits (runs of 9s and zeros now and then), an
+// optional point, an optional exponent from -5200 to 5200 with the spellings
+// the grammar allows.
+Sample randomSample(std::mt19937_64& random) {
+  auto below = [&](std::uint64_t n) { return static_cast<int>(random() % n); };
+  Sample s;
+  const int length = 1 + below(40);
+  const int style = below(8);
+  for (int i = 0; i < length; ++i) {
+    char digit = static_cast<char>('0' + below(10));
+    if (style == 0) digit = '9';
+    if (style == 1 && i > 0 && below(3) != 0) digit = '0';
+    if (style == 2 && i < length / 2) digit = '0';
+    s.digits += digit;
+  }
+  if (below(3) != 0) s.pointAt = below(length + 1);
+  if (below(4) != 0) {
+    s.hasExponent = true;
+    const int range = below(4);
+    if (range == 0) {
+      s.exponent = below(10401) - 5200;
+    } else if (range == 1) {
+      s.exponent = (below(2) == 0 ? 1 : -1) * (4890 + below(80));  // near the ends of the range
+    } else if (range == 2) {
+      s.exponent = (below(2) == 0 ? 1 : -1) * (5080 + below(120));  // near the threshold
+    } else {
+      s.exponent = below(81) - 40;
+    }
+  }
+  s.negative = below(3) == 0;
+
+  if (s.negative) {
+    s.text += '-';
+  } else if (below(6) == 0) {
+    s.text += '+';
+  }
+  for (int i = 0; i < length; ++i) {
+    if (i == s.pointAt) s.text += '.';
+    s.text += s.digits[static_cast<std::size_t>(i)];
+  }
+  if (s.pointAt == length) s.text += '.';
+  if (s.hasExponent) {
+    s.text += below(2) == 0 ? 'e' : 'E';
+    if (s.exponent < 0) {
+      s.text += '-';
+    } else if (below(3) == 0) {
+      s.text += '+';
+    }
+    s.text += std::string(static_cast<std::size_t>(below(3) == 0 ? below(3) : 0), '0');
+    s.text += std::to_string(s.exponent < 0 ? -s.exponent : s.exponent);
+  }
+  return s;
+}
+
+#if QUADSOLVE_HAVE_X87
+
+long double toLongDouble(const Extended& x) {
+  std::uint8_t image[extended::memoryImageSize];
+  extended::toMemoryImage(x, image);
+  long double value = 0;
+  std::memcpy(&value, image, sizeof image);
+  return value;
+}
+
+Extended fromLongDouble(long double value) {
+  std::uint8_t image[extended::memoryImageSize];
+  std::memcpy(image, &value, sizeof image);
+  return extended::fromMemoryImage(image);
+}
+
+struct Reference {
+  Extended value;
+  bool overflow;
+};
+
+// The conversion on the x87 unit. Every operation below is one x87
+// instruction on 80-bit operands, rounded to the 64-bit precision that the
+// control word selects.
+Reference x87Conversion(const Sample& s) {
+  std::uint16_t savedControl = 0;
+  asm volatile("fnstcw %0" : "=m"(savedControl));
+  asm volatile("fldcw %0" ::"m"(x87MaskedControlWord));
+  asm volatile("fnclex");
+
+  volatile long double accumulator = 0.0L;
+  for (char digit : s.digits) {
+    accumulator = accumulator * 10.0L;
+    accumulator = accumulator + static_cast<long double>(digit - '0');
+  }
+  const std::int64_t fractionDigits =
+      s.pointAt < 0 ? 0 : static_cast<std::int64_t>(s.digits.size()) - s.pointAt;
+  const std::int64_t n = s.exponent - fractionDigits;
+  long double value = accumulator;
+  const std::int64_t k = n < 0 ? -n : n;
+  if (n >= pow10ScaleLimit) {
+    if (value != 0.0L) value = __builtin_infl();
+  } else if (n <= -pow10ScaleLimit) {
+    value = 0.0L;
+  } else if (n != 0) {
+    std::vector<long double> factors{toLongDouble(pow10Small[k % 32])};
+    if ((k / 32) % 16 != 0) factors.push_back(toLongDouble(pow10Mid[(k / 32) % 16 - 1]));
+    if (k / 512 != 0) factors.push_back(toLongDouble(pow10Big[k / 512 - 1]));
+    for (long double factor : factors) {
+      volatile long double step = n > 0 ? value * factor : value / factor;
+      value = step;
+    }
+  }
+  if (s.negative) value = -value;
+
+  std::uint16_t status = 0;
+  asm volatile("fnstsw %0" : "=m"(status));
+  asm volatile("fnclex");
+  asm volatile("fldcw %0" ::"m"(savedControl));
+  return Reference{fromLongDouble(value), (status & x87OverflowFlag) != 0};
+}
+
+void compareWithX87(std::uint64_t seed, int count) {
+  extended::resetEnvironment();
+  extended::loadControlWord(defaultControlWord);
+  extended::setTrapHook(countTrap);
+  std::mt19937_64 random(seed);
+  int mismatches = 0;
+  // How many samples reached each boundary, so that a sweep that misses one
+  // fails instead of passing vacuously.
+  int overflows = 0;
+  int denormals = 0;
+  int infinities = 0;
+  int wideAccumulators = 0;
+  for (int i = 0; i < count && mismatches < 20; ++i) {
+    const Sample s = randomSample(random);
+    trapCount = 0;
+    std::int32_t code = -1;
+    const Extended value = textToReal(s.text.c_str(), code);
+    const Reference expected = x87Conversion(s);
+    ASSERT_EQ(code, 0) << s.text;
+    overflows += expected.overflow ? 1 : 0;
+    denormals += value.exponentField() == 0 && value.significand != 0 ? 1 : 0;
+    infinities += value.exponentField() == extended::maxExponentField && !expected.overflow;
+    wideAccumulators +=
+        s.digits.size() > 20 && s.digits.find_first_not_of('0') < s.digits.size() - 20;
+    if (value != expected.value || (trapCount != 0) != expected.overflow) {
+      ++mismatches;
+      ADD_FAILURE() << "seed " << seed << " sample " << i << " '" << s.text << "': model {0x"
+                    << std::hex << value.signExponent << ", 0x" << value.significand << "} x87 {0x"
+                    << expected.value.signExponent << ", 0x" << expected.value.significand << "}"
+                    << std::dec << " traps " << trapCount << " x87 overflow " << expected.overflow;
+    }
+  }
+  extended::setTrapHook(nullptr);
+  extended::resetEnvironment();
+  const int expectedShare = count / 1000;
+  EXPECT_GT(overflows, expectedShare);
+  EXPECT_GT(denormals, expectedShare);
+  EXPECT_GT(infinities, expectedShare);
+  EXPECT_GT(wideAccumulators, expectedShare);
+}
+
+// A seed can be given to rerun a failure: QUADSOLVE_SEED=...
+std::uint64_t seedOr(std::uint64_t fallback) {
+  const char* text = std::getenv("QUADSOLVE_SEED");
+  return text != nullptr ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+TEST(ReadRealDifferential, SeededTextsAgainstX87) {
+  compareWithX87(seedOr(20261207), 100000);
+}
+
+// Long sweep (CTest label `long`).
+TEST(ReadRealDifferentialLong, SeededTextsAgainstX87) {
+  for (std::uint64_t seed = 1; seed <= 100; ++seed) compareWithX87(seed * 7919, 100000);
+}
+
+#else
+
+TEST(ReadRealDifferential, SeededTextsAgainstX87) {
+  GTEST_SKIP() << "needs an x87 unit";
+}
+TEST(ReadRealDifferentialLong, SeededTextsAgainstX87) {
+  GTEST_SKIP() << "needs an x87 unit";
+}
+
+#endif
+
+}  // namespace

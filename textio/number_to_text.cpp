@@ -1,0 +1,321 @@
+// Numbers to counted texts in the program's own formats.
+//
+// Integers: plain decimal digits with a minus sign. Reals: a fixed form with a
+// requested number of decimals, an exponent form with 2 to 18 significant
+// digits, and fixed words for infinities and NaNs. All digits of a real come
+// from one integer: the magnitude is brought into [1, 16) by table powers of
+// ten (decimalExponent), multiplied by 10^17 and rounded to an integer below
+// 1.6·10^18 (generateDigits). Fewer digits are then had by a decimal rounding
+// that looks only at the first dropped digit, so the sign comes from the sign
+// bit and values that round to zero keep their minus sign.
+//
+// Texts are right-justified in the width, capped at 255; spaces go on the left
+// and a text is never cut.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "extended/extended.h"
+#include "textio/number_conversions.h"
+
+namespace {
+
+// An exact integer, nonzero and below 2^64, as a normal extended value.
+constexpr Extended exactInteger(std::uint64_t n) {
+  const int shift = std::countl_zero(n);
+  return extended::make(false, static_cast<std::uint16_t>(extended::exponentBias + 63 - shift),
+                        n << shift);
+}
+
+// Phase constants of the conversion.
+constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
+constexpr Extended digitMultiplier = exactInteger(digitMultiplierValue);
+constexpr std::uint64_t overflowThreshold = 1'000'000'000'000'000'000u;  // 10^18
+// Below this magnitude the fixed form uses the value unscaled.
+constexpr Extended unscaledLimit = exactInteger(10);
+// 19728 / 2^16 = 0.301025390625, just below log10 2.
+constexpr std::int32_t log10Of2Estimate = 19728;
+constexpr int log10Of2Shift = 16;
+constexpr std::int32_t maxFixedExponent = 35;
+constexpr std::int32_t maxDecimals = 216;
+// Positions 1..18 hold the digits of one integer; position 0 its carry.
+constexpr std::int32_t significantDigits = 18;
+constexpr std::int32_t minExponentFormDigits = 2;
+constexpr std::int32_t maxExponentFormDigits = 18;
+// Sign position, point, "E", exponent sign and the four exponent digits.
+constexpr std::int32_t exponentFormOverhead = 8;
+constexpr int exponentFieldDigits = 4;
+constexpr int maxIntegerTextLength = 11;  // "-2147483648"
+
+constexpr char space = ' ';
+
+// 10^0 .. 10^18.
+constexpr auto powersOfTen = [] {
+  std::array<std::uint64_t, significantDigits + 1> powers{};
+  std::uint64_t power = 1;
+  for (auto& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
+// "00" "01" .. "99": two digits per division.
+constexpr auto digitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+struct SpecialText {
+  std::uint8_t length;
+  char chars[4];
+};
+constexpr SpecialText nanText{3, {'N', 'a', 'n', 0}};
+constexpr SpecialText positiveInfinityText{4, {'+', 'I', 'n', 'f'}};
+constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
+
+// Writes `value` as exactly `count` digits, leading zeros included, at `out`.
+// Domain: value < 10^count.
+void spellDigits(std::uint32_t value, int count, char* out) {
+  char* position = out + count;
+  while (count >= 2) {
+    position -= 2;
+    std::memcpy(position, &digitPairs[2 * (value % 100)], 2);
+    value /= 100;
+    count -= 2;
+  }
+  if (count == 1) *--position = static_cast<char>('0' + value % 10);
+}
+
+// Sets the text's length to the larger of `length` and `width` (width at most
+// 255), puts the spaces of the field on the left and returns where the
+// `length` characters of the text itself go.
+char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
+  assert(length >= 0 && length <= maxCountedLength && width <= maxCountedLength);
+  const std::int32_t total = width > length ? width : length;
+  text.length = static_cast<std::uint8_t>(total);
+  std::memset(text.chars, space, static_cast<std::size_t>(total - length));
+  return text.chars + (total - length);
+}
+
+// round(m × 10^17) with the product rounded to a 64-bit significand and then
+// to an integer, both ties to even. Domain: m in [0, 16), so the result is
+// below 1.6·10^18 and the conversion cannot trap.
+std::uint64_t scaledInteger(Extended m) {
+  return static_cast<std::uint64_t>(extended::toInt64(extended::multiply(m, digitMultiplier)));
+}
+
+// Writes the 19 positions 0..18 of `scaled` (position 0 its 10^18 digit).
+// Domain: scaled < 2·10^18, so that the upper half fits 32 bits.
+void spellAllPositions(std::uint64_t scaled, char* digits) {
+  constexpr std::uint64_t halfSplit = 1'000'000'000;  // 10^9
+  const auto upper = static_cast<std::uint32_t>(scaled / halfSplit);
+  const auto lower = static_cast<std::uint32_t>(scaled % halfSplit);
+  spellDigits(upper, significantDigits + 1 - 9, digits);
+  spellDigits(lower, 9, digits + significantDigits + 1 - 9);
+}
+
+// Writes positions 0..count of the digits of `scaled` (position 0 its 10^18
+// digit, positions 1..18 the rest). Below 18 positions the text is rounded at
+// `count` by the digit after it: 5 or more adds one there, with the carry
+// running leftwards. From 18 on, positions 19..count are zeros. `digits` has
+// room for at least 19 characters, and for count + 1.
+// Domain: scaled < 1.6·10^18 and count in 1..252.
+void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {
+  assert(scaled < 2 * overflowThreshold && count >= 1 && count <= maxDigitCount);
+  spellAllPositions(scaled, digits);
+  if (count >= significantDigits) {
+    std::memset(digits + significantDigits + 1, '0',
+                static_cast<std::size_t>(count - significantDigits));
+    return;
+  }
+  if (digits[count + 1] >= '5') {
+    // Position 0 is at most "1" and position 1 at most "6", so the carry
+    // stops by position 1 at the latest.
+    std::int32_t position = count;
+    while (digits[position] == '9') digits[position--] = '0';
+    ++digits[position];
+  }
+}
+
+// |x| in canonical encoding. An unnormal or pseudo-zero (exponent field set,
+// integer bit clear) and a pseudo-denormal (field 0, integer bit set) each
+// stand for a plain number; it is re-encoded as the normal, denormal or zero
+// that holds exactly that number, so that the arithmetic below only ever sees
+// operands it accepts. Domain: exponent field below all ones.
+Extended canonicalMagnitude(Extended x) {
+  std::uint16_t field = x.exponentField();
+  std::uint64_t significand = x.significand;
+  if ((significand & extended::integerBit) != 0) {
+    if (field == 0) field = 1;  // a pseudo-denormal has the scale of field 1
+    return extended::make(false, field, significand);
+  }
+  if (field == 0 || significand == 0) return extended::make(false, 0, significand);
+  const int shift = std::countl_zero(significand);
+  if (shift < field) {
+    return extended::make(false, static_cast<std::uint16_t>(field - shift), significand << shift);
+  }
+  // Too small for a normal: as far left as field 1 allows, i.e. a denormal.
+  return extended::make(false, 0, significand << (field - 1));
+}
+
+// a < b for canonical non-negative finite values, whose encodings order as
+// their values do.
+bool below(Extended a, Extended b) {
+  return a.exponentField() != b.exponentField() ? a.exponentField() < b.exponentField()
+                                                : a.significand < b.significand;
+}
+
+void writeSpecial(const SpecialText& word, std::int32_t width, CountedText& text) {
+  std::memcpy(justify(text, word.length, width), word.chars, word.length);
+}
+
+// Fixed form: sign, integer digits, and a point with `decimals` digits when
+// decimals is above 0. Domain: exponent 0..35, decimals 0..216.
+void writeFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
+                CountedText& text) {
+  char digits[maxDigitCount + 1];
+  const std::int32_t count = scaled.exponent + 1 + decimals;
+  spellPositions(scaledInteger(scaled.scaled), count, digits);  // generateDigits, in place
+
+  // The integer digits end at position exponent + 1 and start at position 0
+  // when a carry (or a scaled value of 10 or more) put a "1" there.
+  const std::int32_t first = digits[0] == '1' ? 0 : 1;
+  const std::int32_t integerDigits = scaled.exponent + 2 - first;
+  const std::int32_t length = (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+  char* out = justify(text, length, width);
+  if (negative) *out++ = '-';
+  std::memcpy(out, digits + first, static_cast<std::size_t>(integerDigits));
+  out += integerDigits;
+  if (decimals > 0) {
+    *out++ = '.';
+    std::memcpy(out, digits + scaled.exponent + 2, static_cast<std::size_t>(decimals));
+  }
+}
+
+// Exponent form: " d.dddE+eeee" or "-d.dddE-eeee" with 2..18 digits, as many
+// as the width leaves room for.
+void writeExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, CountedText& text) {
+  // Clamp before subtracting, so that no width can overflow.
+  std::int32_t shown;
+  if (width < minExponentFormDigits + exponentFormOverhead) {
+    shown = minExponentFormDigits;
+  } else if (width > maxExponentFormDigits + exponentFormOverhead) {
+    shown = maxExponentFormDigits;
+  } else {
+    shown = width - exponentFormOverhead;
+  }
+
+  // The digits shown are positions 1..shown, or positions 0..shown - 1 when
+  // position 0 holds "1". Rounding happens once, by the first digit that is
+  // not shown: at position `shown` in the first case, and at `shown` - 1 when
+  // the scaled value is already 10 or more (position 0 "1" before rounding).
+  const std::uint64_t scaledDigits = scaledInteger(scaled.scaled);
+  const std::int32_t roundAt = scaledDigits >= overflowThreshold ? shown - 1 : shown;
+  char digits[significantDigits + 1];
+  spellPositions(scaledDigits, roundAt, digits);
+  std::int32_t exponent = scaled.exponent;
+  std::int32_t first = 1;
+  if (digits[0] == '1') {
+    exponent += 1;
+    first = 0;
+  }
+
+  char* out = justify(text, shown + exponentFormOverhead, width);
+  *out++ = negative ? '-' : space;
+  *out++ = digits[first];
+  *out++ = '.';
+  std::memcpy(out, digits + first + 1, static_cast<std::size_t>(shown - 1));
+  out += shown - 1;
+  *out++ = 'E';
+  *out++ = exponent >= 0 ? '+' : '-';
+  const std::int32_t magnitude = exponent >= 0 ? exponent : -exponent;
+  assert(magnitude < 10000);
+  spellDigits(static_cast<std::uint32_t>(magnitude), exponentFieldDigits, out);
+}
+
+}  // namespace
+
+void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
+  char digits[maxIntegerTextLength];
+  char* const end = digits + maxIntegerTextLength;
+  char* start = end;
+  // The magnitude as unsigned, so that -2^31 has one too.
+  std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  do {
+    *--start = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--start = '-';
+
+  const auto length = static_cast<std::int32_t>(end - start);
+  std::memcpy(justify(text, length, std::min(width, maxCountedLength)), start,
+              static_cast<std::size_t>(length));
+}
+
+DecimalScaled decimalExponent(Extended x) {
+  assert(!x.sign() && x.exponentField() != extended::maxExponentField);
+  assert(x.exponentField() == 0 || (x.significand & extended::integerBit) != 0);
+  std::int32_t exponent = 0;
+  while (x.exponentField() != 0 || x.significand != 0) {
+    // A field of 0 (a denormal) counts as a binary exponent of -16383.
+    const std::int32_t binaryExponent = x.exponentField() - extended::exponentBias;
+    // The product fits easily; the shift rounds towards minus infinity.
+    const std::int32_t step = (binaryExponent * log10Of2Estimate) >> log10Of2Shift;
+    if (step == 0) break;  // binary exponent 0..3: x is in [1, 16)
+    exponent += step;
+    x = scaleByPowerOfTen(x, -step);
+  }
+  return {exponent, x};
+}
+
+void generateDigits(Extended m, std::int32_t count, char* digits) {
+  assert(count >= 1 && count <= maxDigitCount);
+  if (count >= significantDigits) {
+    spellPositions(scaledInteger(m), count, digits);
+    return;
+  }
+  // The caller's area may be shorter than the 19 positions spelled.
+  char positions[significantDigits + 1];
+  spellPositions(scaledInteger(m), count, positions);
+  std::memcpy(digits, positions, static_cast<std::size_t>(count) + 1);
+}
+
+void realToText(Extended value, std::int32_t width, std::int32_t decimals, CountedText& text) {
+  width = std::min(width, maxCountedLength);
+  const bool negative = value.sign();
+
+  if (value.exponentField() == extended::maxExponentField) {
+    if (value.significand == extended::integerBit) {
+      writeSpecial(negative ? negativeInfinityText : positiveInfinityText, width, text);
+    } else {
+      writeSpecial(nanText, width, text);
+    }
+    return;
+  }
+
+  const Extended magnitude = canonicalMagnitude(value);
+  if (decimals < 0) {
+    writeExponentForm(negative, decimalExponent(magnitude), width, text);
+    return;
+  }
+  decimals = std::min(decimals, maxDecimals);
+  if (below(magnitude, unscaledLimit)) {
+    writeFixed(negative, DecimalScaled{0, magnitude}, decimals, width, text);
+    return;
+  }
+  const DecimalScaled scaled = decimalExponent(magnitude);
+  if (scaled.exponent > maxFixedExponent) {
+    writeExponentForm(negative, scaled, width, text);
+  } else {
+    writeFixed(negative, scaled, decimals, width, text);
+  }
+}

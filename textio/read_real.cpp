@@ -1,0 +1,212 @@
+// Reading real numbers: the token layer (readReal), the decimal conversion
+// (textToReal) and the scaling by a power of ten (scaleByPowerOfTen).
+//
+// The conversion is a fixed sequence of rounded extended operations, not a
+// correctly rounded one: per digit, accumulator × 10 then + digit, each
+// rounded; then at most three table operations, smallest factor first,
+// dividing for negative powers. Its results are required bit for bit.
+#include <bit>
+#include <cstdint>
+
+#include "extended/extended.h"
+#include "textio/number_conversions.h"
+#include "textio/power_of_ten_table.h"
+#include "textio/text_stream.h"
+
+namespace {
+
+// Bytes up to this value end a token (and are skipped before one).
+constexpr std::uint8_t lastBlankByte = 0x20;
+
+// The exponent digits stop counting once the exponent passes this value: far
+// beyond any exponent that can change the result, and small enough that the
+// fraction count can be added without overflow.
+constexpr std::int32_t exponentSaturation = 100000;
+
+constexpr Extended ten = extended::make(false, 0x4002, 0xA000000000000000u);
+
+// Exact conversion of an integer below 2^64.
+constexpr Extended fromUnsigned(std::uint64_t value) {
+  if (value == 0) return extended::positiveZero;
+  const int shift = std::countl_zero(value);
+  return extended::make(false, static_cast<std::uint16_t>(extended::exponentBias + 63 - shift),
+                        value << shift);
+}
+
+constexpr Extended digitValues[10] = {
+    fromUnsigned(0), fromUnsigned(1), fromUnsigned(2), fromUnsigned(3), fromUnsigned(4),
+    fromUnsigned(5), fromUnsigned(6), fromUnsigned(7), fromUnsigned(8), fromUnsigned(9),
+};
+
+constexpr bool isDigit(std::uint8_t byte) {
+  return byte >= '0' && byte <= '9';
+}
+
+constexpr bool isZero(Extended x) {
+  return x.exponentField() == 0 && x.significand == 0;
+}
+
+// The digit accumulator. While the value is an exact integer below 2^64 it is
+// kept as an integer: there, accumulator × 10 and + digit are exact in the
+// extended format too, so the rounded operations would give the same bits. The
+// first digit that would take it to 2^64 or beyond moves it into the extended
+// format, where every later digit costs the two rounded operations.
+class DigitAccumulator {
+ public:
+  void append(std::uint8_t digit) {
+    if (!inExtended_) {
+      std::uint64_t next = 0;
+      if (!__builtin_mul_overflow(whole_, std::uint64_t{10}, &next) &&
+          !__builtin_add_overflow(next, std::uint64_t{digit}, &next)) {
+        whole_ = next;
+        return;
+      }
+      extendedValue_ = fromUnsigned(whole_);
+      inExtended_ = true;
+    }
+    extendedValue_ = extended::multiply(extendedValue_, ten);
+    extendedValue_ = extended::add(extendedValue_, digitValues[digit]);
+  }
+
+  Extended value() const { return inExtended_ ? extendedValue_ : fromUnsigned(whole_); }
+
+ private:
+  std::uint64_t whole_ = 0;
+  Extended extendedValue_{};
+  bool inExtended_ = false;
+};
+
+// Applies 10^k for 0 < k < pow10ScaleLimit with `operation` (multiply or
+// divide): the small factor always, then the mid and big factors when present.
+template <Extended (*operation)(Extended, Extended)>
+Extended applyPowerOfTen(Extended x, std::int32_t k) {
+  x = operation(x, pow10Small[k % pow10SmallCount]);
+  std::int32_t m = k / pow10MidStep;
+  if (m == 0) return x;
+  if (m % (pow10MidCount + 1) != 0) x = operation(x, pow10Mid[m % (pow10MidCount + 1) - 1]);
+  m /= pow10MidCount + 1;
+  if (m != 0) x = operation(x, pow10Big[m - 1]);
+  return x;
+}
+
+// Consumes the rest of an over-long token: every byte up to the next blank,
+// which stays in the stream, or to the end of input.
+void discardRestOfToken(TextStream& stream) {
+  for (;;) {
+    const StreamByte next = readChar(stream);
+    if (next.endOfInput) return;
+    if (next.value <= lastBlankByte) {
+      unreadChar(stream);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+Extended scaleByPowerOfTen(Extended x, std::int32_t n) {
+  if (n == 0) return x;
+  if (n > 0) {
+    if (n >= pow10ScaleLimit) return isZero(x) ? x : extended::positiveInfinity;
+    return applyPowerOfTen<extended::multiply>(x, n);
+  }
+  // n = -2^31 has no 32-bit magnitude: it is out of range like every n <= -5120.
+  if (n <= -pow10ScaleLimit) return extended::positiveZero;
+  return applyPowerOfTen<extended::divide>(x, -n);
+}
+
+Extended textToReal(const char* text, std::int32_t& code) {
+  if (text == nullptr) {
+    code = 1;
+    return extended::positiveZero;
+  }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text);
+  std::int64_t index = 0;  // of the current byte; its position is index + 1
+  DigitAccumulator accumulator;
+  const auto fail = [&]() {
+    code = index < INT32_MAX ? static_cast<std::int32_t>(index + 1) : INT32_MAX;
+    return accumulator.value();
+  };
+
+  // Leading spaces and the sign.
+  while (bytes[index] == ' ') ++index;
+  bool negative = false;
+  if (bytes[index] == '-') {
+    negative = true;
+    ++index;
+  } else if (bytes[index] == '+') {
+    ++index;
+  }
+  if (bytes[index] == 0) return fail();
+
+  // Significand: integer digits, then fraction digits after a point.
+  while (isDigit(bytes[index])) accumulator.append(static_cast<std::uint8_t>(bytes[index++] - '0'));
+  std::int64_t fractionCount = 0;
+  if (bytes[index] == '.') {
+    ++index;
+    while (isDigit(bytes[index])) {
+      accumulator.append(static_cast<std::uint8_t>(bytes[index++] - '0'));
+      --fractionCount;
+    }
+  }
+
+  // Exponent: a letter, an optional sign and at least one digit.
+  std::int32_t exponent = 0;
+  if (bytes[index] == 'E' || bytes[index] == 'e') {
+    ++index;
+    bool exponentNegative = false;
+    if (bytes[index] == '-') {
+      exponentNegative = true;
+      ++index;
+    } else if (bytes[index] == '+') {
+      ++index;
+    }
+    if (!isDigit(bytes[index])) return fail();
+    while (isDigit(bytes[index])) {
+      if (exponent <= exponentSaturation) exponent = exponent * 10 + (bytes[index] - '0');
+      ++index;
+    }
+    if (exponentNegative) exponent = -exponent;
+  }
+  if (bytes[index] != 0) return fail();
+
+  // Scaling; every total beyond the tables' reach behaves as ±5120.
+  std::int64_t total = fractionCount + exponent;
+  if (total > pow10ScaleLimit) total = pow10ScaleLimit;
+  if (total < -pow10ScaleLimit) total = -pow10ScaleLimit;
+  Extended value = scaleByPowerOfTen(accumulator.value(), static_cast<std::int32_t>(total));
+  if (negative) value = extended::negate(value);
+  code = 0;
+  return value;
+}
+
+Extended readReal(TextStream& stream) {
+  if (skipBlanks(stream)) return extended::positiveZero;
+
+  // Collect the token: bytes above 0x20, ended by a blank (put back) or the
+  // end of input. One byte more than the limit tells whether it goes on.
+  char token[maxTokenLength + 1];
+  int length = 0;
+  for (;;) {
+    const StreamByte next = readChar(stream);
+    if (next.endOfInput) break;
+    if (next.value <= lastBlankByte) {
+      unreadChar(stream);
+      break;
+    }
+    if (length == maxTokenLength) {
+      // Over-long: malformed as a whole, so that its tail is not read as a
+      // number of its own.
+      discardRestOfToken(stream);
+      setPendingIoError(ioMalformedNumber);
+      return extended::positiveZero;
+    }
+    token[length++] = static_cast<char>(next.value);
+  }
+  token[length] = 0;
+
+  std::int32_t code = 0;
+  const Extended value = textToReal(token, code);
+  if (code != 0) setPendingIoError(ioMalformedNumber);
+  return value;
+}

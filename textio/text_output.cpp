@@ -1,0 +1,94 @@
+// Text output: appending bytes, spaces and line ends, and writing the buffer
+// out.
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "textio/text_stream.h"
+
+namespace {
+
+constexpr std::uint8_t spaceByte = 32;
+constexpr std::int32_t spaceRunLength = 64;
+
+struct SpaceRun {
+  std::uint8_t bytes[spaceRunLength];
+  constexpr SpaceRun() : bytes{} {
+    for (std::uint8_t& byte : bytes) byte = spaceByte;
+  }
+};
+constexpr SpaceRun spaceRun;
+
+constexpr std::uint8_t crLf[] = {13, 10};
+
+}  // namespace
+
+std::uint32_t writeOutBuffer(TextStream& stream) {
+  if (stream.bufPos == 0) return 0;
+  const bool written = platform::writeFile(stream.handle, stream.bufPtr, stream.bufPos);
+  // Whether or not the write succeeded, the held bytes are gone: a failed
+  // write is reported, not repeated.
+  stream.bufPos = 0;
+  return written ? 0 : platform::lastError();
+}
+
+TextStream& writeBytes(TextStream& stream, const void* bytes, std::uint32_t count) {
+  if (stream.mode != modeOutput && !ensureOutput(stream)) return stream;
+
+  const auto* next = static_cast<const std::uint8_t*>(bytes);
+  for (;;) {
+    const std::uint32_t room = stream.bufSize - stream.bufPos;
+    if (room > count) {
+      if (count > 0) std::memcpy(stream.bufPtr + stream.bufPos, next, count);
+      stream.bufPos += count;
+      return stream;
+    }
+    // Fill the buffer and write it out; it is never left full here.
+    if (room > 0) std::memcpy(stream.bufPtr + stream.bufPos, next, room);
+    stream.bufPos += room;
+    next += room;
+    count -= room;
+    const std::uint32_t code = stream.transferOp(stream);
+    if (code != 0) {
+      setPendingIoError(code);
+      return stream;
+    }
+  }
+}
+
+TextStream& writeSpaces(TextStream& stream, std::int32_t count) {
+  while (count > spaceRunLength) {
+    writeBytes(stream, spaceRun.bytes, spaceRunLength);
+    count -= spaceRunLength;
+    if (pendingIoError != 0) return stream;
+  }
+  if (count > 0) writeBytes(stream, spaceRun.bytes, static_cast<std::uint32_t>(count));
+  return stream;
+}
+
+TextStream& writeChar(TextStream& stream, std::uint8_t byte) {
+  if (stream.mode != modeOutput && !ensureOutput(stream)) return stream;
+  if (stream.bufPos >= stream.bufSize) {
+    const std::uint32_t code = stream.transferOp(stream);
+    if (code != 0) {
+      setPendingIoError(code);
+      return stream;
+    }
+  }
+  // This may fill the last place; the next write writes the buffer out first.
+  stream.bufPtr[stream.bufPos] = byte;
+  stream.bufPos += 1;
+  return stream;
+}
+
+TextStream& writeLine(TextStream& stream) {
+  if (stream.mode == modeOutput || ensureOutput(stream)) {
+    if ((stream.flags & crLfStyle) != 0) {
+      writeBytes(stream, crLf, sizeof crLf);
+    } else {
+      writeBytes(stream, crLf + 1, 1);
+    }
+  }
+  flushStream(stream);
+  return stream;
+}
