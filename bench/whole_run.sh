@@ -67,9 +67,9 @@ minimal_instructions=$(instructions "$minimal")
 hyperfine --style none --warmup 50 --min-runs 1000 \
   --export-json "$work/times.json" \
   "$program <$input >$work/out1" "$minimal <$input >$work/out2" >/dev/null 2>&1
-read -r program_time minimal_time < <(
-  grep -E '"mean"' "$work/times.json" | sed -E 's/.*: *([0-9.eE+-]+),?/\1/' | tr '\n' ' '
-)
+means=$(grep -E '"mean"' "$work/times.json" | sed -E 's/.*: *([0-9.eE+-]+),?/\1/')
+program_time=$(sed -n 1p <<<"$means")
+minimal_time=$(sed -n 2p <<<"$means")
 
 # ---- Heap allocation calls ----
 heap_calls() {

@@ -8,14 +8,7 @@
 namespace extended::detail {
 namespace {
 
-constexpr std::uint64_t halfway = std::uint64_t{1} << 63;
 constexpr std::int32_t maxNormalExponent = 0x7FFE;
-
-// Round to nearest, ties to even: true when the kept bits go up by one unit.
-// `roundBits` is left-aligned: its top bit is the round bit.
-constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
-  return roundBits > halfway || (roundBits == halfway && (kept & 1) != 0);
-}
 
 bool underflowMasked() {
   return (controlWord() & flagUnderflow) != 0;
@@ -54,24 +47,9 @@ std::uint16_t storeTinyFlags(bool inexact) {
 
 }  // namespace
 
-Extended roundAndPack(bool sign, std::int32_t exponent, std::uint64_t significand,
-                      std::uint64_t extra, std::uint16_t& flags) {
+Extended roundAndPackOutOfRange(bool sign, std::int32_t exponent, std::uint64_t significand,
+                                std::uint64_t extra, std::uint16_t& flags) {
   assert((significand & integerBit) != 0);
-  if (exponent >= 1 && exponent < maxNormalExponent) {
-    // Normal range, where a carry cannot overflow.
-    if (extra != 0) {
-      flags |= flagPrecision;
-      if (roundsUp(significand, extra)) {
-        ++significand;
-        if (significand == 0) {
-          significand = integerBit;
-          ++exponent;
-        }
-      }
-    }
-    return make(sign, static_cast<std::uint16_t>(exponent), significand);
-  }
-
   if (exponent >= maxNormalExponent) {
     // Overflow, before or after rounding.
     const bool inexact = extra != 0;

@@ -85,8 +85,8 @@ Extended squareRootFinite(detail::Unpacked x, std::uint16_t& flags) {
   if (remainder.high != 0 || remainder.low != 0) {
     extra = wide::less128(wide::Uint128{0, root}, remainder) ? integerBit | 1 : 1;
   }
-  // root · 2^((unbiased − 63 − 64 [+1]) / 2) with the root's top bit at 2^63.
-  const std::int32_t halfExponent = (unbiased - (unbiased & 1 ? 1 : 0)) / 2;
+  // The root's top bit stands for 2^floor(unbiased / 2).
+  const std::int32_t halfExponent = (unbiased - (unbiased & 1)) / 2;
   return detail::roundAndPack(false, halfExponent + exponentBias, root, extra, flags);
 }
 

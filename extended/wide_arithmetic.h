@@ -1,6 +1,6 @@
 // Wide integer helpers for the extended model, in plain portable C++: 64×64→128
-// products, 128/64 division, shifts that keep a sticky bit, and 128-bit
-// addition and subtraction. Built the same way on every target (no 128-bit
+// products, 128/64 division, shifts that keep a sticky bit, 128-bit
+// subtraction and comparison. Built the same way on every target (no 128-bit
 // integer type is assumed).
 #pragma once
 
@@ -41,25 +41,12 @@ inline Uint128 multiply64To128(std::uint64_t a, std::uint64_t b) {
                  (middle << 32) | (lowLow & lowHalfMask)};
 }
 
-inline Uint128 add128(Uint128 a, Uint128 b) {
-  const std::uint64_t low = a.low + b.low;
-  return Uint128{a.high + b.high + (low < a.low ? 1u : 0u), low};
-}
-
 inline Uint128 subtract128(Uint128 a, Uint128 b) {
   return Uint128{a.high - b.high - (a.low < b.low ? 1u : 0u), a.low - b.low};
 }
 
 inline bool less128(Uint128 a, Uint128 b) {
   return a.high < b.high || (a.high == b.high && a.low < b.low);
-}
-
-// Shifts left by 0..127.
-inline Uint128 shiftLeft128(Uint128 a, int distance) {
-  assert(distance >= 0 && distance < 128);
-  if (distance == 0) return a;
-  if (distance >= 64) return Uint128{a.low << (distance - 64), 0};
-  return Uint128{(a.high << distance) | (a.low >> (64 - distance)), a.low << distance};
 }
 
 // Shifts the pair (significand, extra) right by any distance ≥ 0; bits that

@@ -35,8 +35,7 @@ Extended nanResult(Extended a, ValueClass ca, Extended b, ValueClass cb, std::ui
   return Extended{quietA, a.sign() ? b.signExponent : a.signExponent};
 }
 
-void signalOperation(std::uint16_t flags, std::uintptr_t callerAddress) {
-  if (flags == 0) return;
+void signalFlags(std::uint16_t flags, std::uintptr_t callerAddress) {
   if ((flags & flagDenormal) != 0 && (controlWord() & flagDenormal) == 0) {
     flags &= flagInvalid | flagZeroDivide | flagDenormal;
   }

@@ -31,10 +31,15 @@ inline bool isNaNOrUnsupported(ValueClass c) {
   return c == ValueClass::nan || c == ValueClass::unsupported;
 }
 
-// Ends an operation: applies the processor's order of pre-computation checks
-// (an unmasked denormal operand stops the operation before it can round, so
-// only the denormal flag remains) and raises the flags for the caller.
-void signalOperation(std::uint16_t flags, std::uintptr_t callerAddress);
+// Raises the nonzero flags of an operation for its caller, after the
+// processor's order of pre-computation checks: an unmasked denormal operand
+// stops the operation before it can round, so only the denormal flag remains.
+void signalFlags(std::uint16_t flags, std::uintptr_t callerAddress);
+
+// Ends an operation: raises its flags, if any.
+inline void signalOperation(std::uint16_t flags, std::uintptr_t callerAddress) {
+  if (flags != 0) signalFlags(flags, callerAddress);
+}
 
 }  // namespace extended::rules
 

@@ -20,7 +20,7 @@ namespace platform {
 
 namespace {
 
-constinit const SystemCalls hostCalls = {
+constexpr SystemCalls hostCalls = {
     .read = [](int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); },
     .write = [](int fd, const void* bytes, size_t count) { return ::write(fd, bytes, count); },
     .fstat = [](int fd, struct stat* status) { return ::fstat(fd, status); },

@@ -9,9 +9,13 @@
 
 namespace platform {
 
-std::int32_t keyboardType(std::int32_t /*which*/) { return 0; }
+std::int32_t keyboardType(std::int32_t /*which*/) {
+  return 0;
+}
 
-bool openRegistryKey(const char* /*subKey*/, RegistryKey& /*key*/) { return false; }
+bool openRegistryKey(const char* /*subKey*/, RegistryKey& /*key*/) {
+  return false;
+}
 
 bool queryRegistryValue(RegistryKey /*key*/, const char* /*valueName*/, std::uint32_t& /*value*/) {
   return false;

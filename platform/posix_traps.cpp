@@ -124,6 +124,9 @@ std::uint32_t exceptionCodeOf(int signal, const siginfo_t* info) {
           return statusIllegalInstruction;
       }
     case SIGSEGV:
+#ifdef SEGV_BNDERR
+      if (info->si_code == SEGV_BNDERR) return statusArrayBoundsExceeded;  // bound check
+#endif
       return isStackOverflow(reinterpret_cast<std::uintptr_t>(info->si_addr))
                  ? statusStackOverflow
                  : statusAccessViolation;
@@ -161,7 +164,7 @@ void onTrapSignal(int signal, siginfo_t* info, void* context) {
   if (handler == nullptr) {
     // The hook was removed in the meantime: the default action ends the
     // process when the instruction faults again.
-    struct sigaction defaultAction{};
+    struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
     sigaction(signal, &defaultAction, nullptr);
     return;
@@ -185,7 +188,7 @@ void installTrapHook(TrapHandler handler) {
 
   // SA_NODEFER: a fault during the shutdown that a first trap started reaches
   // the handler again instead of killing the process outright.
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_sigaction = onTrapSignal;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
   sigemptyset(&action.sa_mask);

@@ -22,7 +22,9 @@ constexpr StartupEntry runtimeEntries[] = {
 const StartupTable* activeTable = nullptr;
 
 // A run-time error has been raised: runtimeError never leaves exitCode at 0.
-bool runtimeErrorRaised() { return exitCode != 0; }
+bool runtimeErrorRaised() {
+  return exitCode != 0;
+}
 
 // The check after closing the standard streams at shutdown. Closing writes out
 // what ConsoleOut still holds for a file or a pipe, which for such output is

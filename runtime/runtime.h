@@ -41,7 +41,13 @@ extern std::int32_t startedCount;
 // Installs the trap hook and runs the table's start-up steps in order. The
 // table is kept for terminateProgram's shutdown steps: it must be static.
 void initRuntime(const StartupTable& table);
+// The run-time library's start-up step: the mask override (under the keyboard
+// condition), resetFpu, and the three standard streams marked closed.
 void initRuntimeLibrary();
+// Its shutdown step: closes the standard streams, which writes out what
+// ConsoleOut holds. When that write fails and no run-time error is pending,
+// the failure's code (low 8 bits) becomes a run-time error at the position
+// right after the close; ConsoleErr's result is not judged.
 void finalizeRuntimeLibrary();
 // Resets the extended model's environment and loads defaultFpuControl.
 void resetFpu();
@@ -74,8 +80,10 @@ bool fpuMaskKeyboardCondition();
 // End-of-statement check: a pending I/O code becomes a run-time error whose
 // address is the position right after this call.
 //
-// The address is the call's return address, so the call must not be the tail
-// call of its function (the address would then lie in the caller's caller).
+// The address is the call's return address: addr2line names the line of the
+// call for address - 1 (the address itself belongs to the code that follows).
+// The call must not be the tail call of its function, or the address would
+// lie in the caller's caller.
 void ioCheck();
 // Raises the error of a kind (reduced modulo 128): kind 0 reports the low 8
 // bits of pendingIoError, kinds 1 to 24 their errorKindCodes entry, kinds 25

@@ -56,7 +56,9 @@ std::uintptr_t returnAddressToModule(void* returnAddress) {
       reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(returnAddress)));
 }
 
-std::uint8_t pendingIoCode() { return static_cast<std::uint8_t>(pendingIoError & errorCodeBits); }
+std::uint8_t pendingIoCode() {
+  return static_cast<std::uint8_t>(pendingIoError & errorCodeBits);
+}
 
 }  // namespace
 

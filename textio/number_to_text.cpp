@@ -83,7 +83,7 @@ constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
 
 // Writes `value` as exactly `count` digits, leading zeros included, at `out`.
 // Domain: value < 10^count.
-void spellDigits(std::uint32_t value, int count, char* out) {
+void spellDigits(std::uint64_t value, int count, char* out) {
   char* position = out + count;
   while (count >= 2) {
     position -= 2;
@@ -101,6 +101,7 @@ char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
   assert(length >= 0 && length <= maxCountedLength && width <= maxCountedLength);
   const std::int32_t total = width > length ? width : length;
   text.length = static_cast<std::uint8_t>(total);
+  if (total == length) return text.chars;
   std::memset(text.chars, space, static_cast<std::size_t>(total - length));
   return text.chars + (total - length);
 }
@@ -109,17 +110,45 @@ char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
 // to an integer, both ties to even. Domain: m in [0, 16), so the result is
 // below 1.6·10^18 and the conversion cannot trap.
 std::uint64_t scaledInteger(Extended m) {
-  return static_cast<std::uint64_t>(extended::toInt64(extended::multiply(m, digitMultiplier)));
+  const Extended product = extended::multiply(m, digitMultiplier);
+  if (product.exponentField() < extended::exponentBias - 1) return 0;  // below one half
+  // The integer rounding of a value below 2^61, ties to even: the bits below
+  // the binary point are dropped and decide alone.
+  const int fractionBits = 63 - (product.exponentField() - extended::exponentBias);
+  if (fractionBits == 64) return product.significand > extended::integerBit ? 1 : 0;
+  const std::uint64_t whole = product.significand >> fractionBits;
+  const std::uint64_t fraction = product.significand << (64 - fractionBits);
+  return whole + ((fraction > extended::integerBit ||
+                   (fraction == extended::integerBit && (whole & 1) != 0))
+                      ? 1
+                      : 0);
 }
 
-// Writes the 19 positions 0..18 of `scaled` (position 0 its 10^18 digit).
-// Domain: scaled < 2·10^18, so that the upper half fits 32 bits.
+// Writes `value` as exactly 8 digits at `out`, in independent halves so that
+// the divisions do not wait on each other. Domain: value < 10^8.
+void spellEightDigits(std::uint32_t value, char* out) {
+  const std::uint32_t upper = value / 10000;
+  const std::uint32_t lower = value % 10000;
+  // One store of all eight, so that readers of the text find it whole.
+  const std::uint32_t pairIndex[4] = {upper / 100, upper % 100, lower / 100, lower % 100};
+  char eight[8];
+  for (int i = 0; i < 4; ++i) {
+    eight[2 * i] = digitPairs[2 * pairIndex[i]];
+    eight[2 * i + 1] = digitPairs[2 * pairIndex[i] + 1];
+  }
+  std::memcpy(out, eight, sizeof eight);
+}
+
+// Writes the 19 positions 0..18 of `scaled` (position 0 its 10^18 digit):
+// 3 + 8 + 8 digits. Domain: scaled < 2·10^18.
 void spellAllPositions(std::uint64_t scaled, char* digits) {
-  constexpr std::uint64_t halfSplit = 1'000'000'000;  // 10^9
-  const auto upper = static_cast<std::uint32_t>(scaled / halfSplit);
-  const auto lower = static_cast<std::uint32_t>(scaled % halfSplit);
-  spellDigits(upper, significantDigits + 1 - 9, digits);
-  spellDigits(lower, 9, digits + significantDigits + 1 - 9);
+  constexpr std::uint64_t eightDigits = 100'000'000;
+  const std::uint64_t upper = scaled / (eightDigits * eightDigits);  // below 200
+  const std::uint64_t rest = scaled % (eightDigits * eightDigits);
+  digits[0] = static_cast<char>('0' + upper / 100);
+  std::memcpy(digits + 1, &digitPairs[2 * (upper % 100)], 2);
+  spellEightDigits(static_cast<std::uint32_t>(rest / eightDigits), digits + 3);
+  spellEightDigits(static_cast<std::uint32_t>(rest % eightDigits), digits + 11);
 }
 
 // Writes positions 0..count of the digits of `scaled` (position 0 its 10^18
@@ -181,9 +210,33 @@ void writeSpecial(const SpecialText& word, std::int32_t width, CountedText& text
 // decimals is above 0. Domain: exponent 0..35, decimals 0..216.
 void writeFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
                 CountedText& text) {
-  char digits[maxDigitCount + 1];
   const std::int32_t count = scaled.exponent + 1 + decimals;
-  spellPositions(scaledInteger(scaled.scaled), count, digits);  // generateDigits, in place
+  const std::uint64_t scaledDigits = scaledInteger(scaled.scaled);
+  if (count < significantDigits) {
+    // Fewer than 18 positions: the rounded positions 0..count as one number,
+    // split at the point. Its integer part has a digit more than positions
+    // 1..exponent + 1 exactly when position 0 holds "1".
+    const std::uint64_t unit = powersOfTen[static_cast<std::size_t>(significantDigits - count)];
+    const std::uint64_t rounded = (scaledDigits + unit / 2) / unit;
+    const std::uint64_t decimalUnit = powersOfTen[static_cast<std::size_t>(decimals)];
+    const std::uint64_t whole = rounded / decimalUnit;
+    const std::int32_t integerDigits =
+        scaled.exponent + 1 +
+        (whole >= powersOfTen[static_cast<std::size_t>(scaled.exponent + 1)] ? 1 : 0);
+    const std::int32_t length =
+        (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+    char* out = justify(text, length, width);
+    if (negative) *out++ = '-';
+    spellDigits(whole, integerDigits, out);
+    if (decimals > 0) {
+      out[integerDigits] = '.';
+      spellDigits(rounded - whole * decimalUnit, decimals, out + integerDigits + 1);
+    }
+    return;
+  }
+
+  char digits[maxDigitCount + 1];
+  spellPositions(scaledDigits, count, digits);  // generateDigits, in place
 
   // The integer digits end at position exponent + 1 and start at position 0
   // when a carry (or a scaled value of 10 or more) put a "1" there.
@@ -238,7 +291,7 @@ void writeExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, 
   *out++ = exponent >= 0 ? '+' : '-';
   const std::int32_t magnitude = exponent >= 0 ? exponent : -exponent;
   assert(magnitude < 10000);
-  spellDigits(static_cast<std::uint32_t>(magnitude), exponentFieldDigits, out);
+  spellDigits(static_cast<std::uint64_t>(magnitude), exponentFieldDigits, out);
 }
 
 }  // namespace

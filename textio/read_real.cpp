@@ -6,6 +6,7 @@
 // rounded; then at most three table operations, smallest factor first,
 // dividing for negative powers. Its results are required bit for bit.
 #include <bit>
+#include <cassert>
 #include <cstdint>
 
 #include "extended/extended.h"
@@ -18,9 +19,10 @@ namespace {
 // Bytes up to this value end a token (and are skipped before one).
 constexpr std::uint8_t lastBlankByte = 0x20;
 
-// The exponent digits stop counting once the exponent passes this value: far
-// beyond any exponent that can change the result, and small enough that the
-// fraction count can be added without overflow.
+// The exponent digits stop counting once the exponent passes this value, so
+// that no exponent text can overflow: far beyond the ±5120 that any result
+// depends on, and small enough that the fraction count (64-bit, one per
+// fraction digit) is added without overflow.
 constexpr std::int32_t exponentSaturation = 100000;
 
 constexpr Extended ten = extended::make(false, 0x4002, 0xA000000000000000u);
@@ -76,16 +78,17 @@ class DigitAccumulator {
   bool inExtended_ = false;
 };
 
-// Applies 10^k for 0 < k < pow10ScaleLimit with `operation` (multiply or
-// divide): the small factor always, then the mid and big factors when present.
+// x · 10^k (or x / 10^k) for 0 < k < pow10ScaleLimit, with `operation`
+// multiply or divide: the small factor always, then the mid and the big factor
+// when k has them, so the smallest factor comes first.
 template <Extended (*operation)(Extended, Extended)>
 Extended applyPowerOfTen(Extended x, std::int32_t k) {
+  assert(k > 0 && k < pow10ScaleLimit);
+  const std::int32_t mid = k / pow10MidStep % (pow10BigStep / pow10MidStep);  // 0..15
+  const std::int32_t big = k / pow10BigStep;                                  // 0..9
   x = operation(x, pow10Small[k % pow10SmallCount]);
-  std::int32_t m = k / pow10MidStep;
-  if (m == 0) return x;
-  if (m % (pow10MidCount + 1) != 0) x = operation(x, pow10Mid[m % (pow10MidCount + 1) - 1]);
-  m /= pow10MidCount + 1;
-  if (m != 0) x = operation(x, pow10Big[m - 1]);
+  if (mid != 0) x = operation(x, pow10Mid[mid - 1]);
+  if (big != 0) x = operation(x, pow10Big[big - 1]);
   return x;
 }
 

@@ -24,25 +24,40 @@ void recordTrap(std::uint32_t exceptionCode, std::uintptr_t callerAddress) {
   }
 }
 
-Extended scalarResult(std::uint64_t bits) { return Extended{bits, 0}; }
+Extended scalarResult(std::uint64_t bits) {
+  return Extended{bits, 0};
+}
 
 }  // namespace
 
 const char* operationName(Operation op) {
   switch (op) {
-    case Operation::add: return "add";
-    case Operation::subtract: return "subtract";
-    case Operation::multiply: return "multiply";
-    case Operation::divide: return "divide";
-    case Operation::squareRoot: return "squareRoot";
-    case Operation::compare: return "compare";
-    case Operation::roundToInteger: return "roundToInteger";
-    case Operation::fromDouble: return "fromDouble";
-    case Operation::toDouble: return "toDouble";
-    case Operation::fromInt64: return "fromInt64";
-    case Operation::toInt64: return "toInt64";
-    case Operation::negate: return "negate";
-    case Operation::absolute: return "absolute";
+    case Operation::add:
+      return "add";
+    case Operation::subtract:
+      return "subtract";
+    case Operation::multiply:
+      return "multiply";
+    case Operation::divide:
+      return "divide";
+    case Operation::squareRoot:
+      return "squareRoot";
+    case Operation::compare:
+      return "compare";
+    case Operation::roundToInteger:
+      return "roundToInteger";
+    case Operation::fromDouble:
+      return "fromDouble";
+    case Operation::toDouble:
+      return "toDouble";
+    case Operation::fromInt64:
+      return "fromInt64";
+    case Operation::toInt64:
+      return "toInt64";
+    case Operation::negate:
+      return "negate";
+    case Operation::absolute:
+      return "absolute";
   }
   return "?";
 }
@@ -71,15 +86,27 @@ Outcome runOnModel(Operation op, const Operands& x, std::uint16_t controlWord) {
 
   Outcome out;
   switch (op) {
-    case Operation::add: out.value = extended::add(x.a, x.b); break;
-    case Operation::subtract: out.value = extended::subtract(x.a, x.b); break;
-    case Operation::multiply: out.value = extended::multiply(x.a, x.b); break;
-    case Operation::divide: out.value = extended::divide(x.a, x.b); break;
-    case Operation::squareRoot: out.value = extended::squareRoot(x.a); break;
+    case Operation::add:
+      out.value = extended::add(x.a, x.b);
+      break;
+    case Operation::subtract:
+      out.value = extended::subtract(x.a, x.b);
+      break;
+    case Operation::multiply:
+      out.value = extended::multiply(x.a, x.b);
+      break;
+    case Operation::divide:
+      out.value = extended::divide(x.a, x.b);
+      break;
+    case Operation::squareRoot:
+      out.value = extended::squareRoot(x.a);
+      break;
     case Operation::compare:
       out.value = scalarResult(static_cast<std::uint64_t>(extended::compare(x.a, x.b)));
       break;
-    case Operation::roundToInteger: out.value = extended::roundToInteger(x.a); break;
+    case Operation::roundToInteger:
+      out.value = extended::roundToInteger(x.a);
+      break;
     case Operation::fromDouble:
       out.value = extended::fromDouble(std::bit_cast<double>(x.a.significand));
       break;
@@ -92,8 +119,12 @@ Outcome runOnModel(Operation op, const Operands& x, std::uint16_t controlWord) {
     case Operation::toInt64:
       out.value = scalarResult(static_cast<std::uint64_t>(extended::toInt64(x.a)));
       break;
-    case Operation::negate: out.value = extended::negate(x.a); break;
-    case Operation::absolute: out.value = extended::absolute(x.a); break;
+    case Operation::negate:
+      out.value = extended::negate(x.a);
+      break;
+    case Operation::absolute:
+      out.value = extended::absolute(x.a);
+      break;
   }
   out.flags = extended::statusFlags() & extended::exceptionMaskBits;
   out.trapCode = trapLog.calls > 0 ? trapLog.firstCode : 0;
@@ -104,8 +135,12 @@ Outcome runOnModel(Operation op, const Operands& x, std::uint16_t controlWord) {
   return out;
 }
 
-int lastTrapCallCount() { return trapLog.calls; }
-std::uintptr_t lastTrapCallerAddress() { return trapLog.firstAddress; }
+int lastTrapCallCount() {
+  return trapLog.calls;
+}
+std::uintptr_t lastTrapCallerAddress() {
+  return trapLog.firstAddress;
+}
 
 bool agrees(Operation, std::uint16_t controlWord, const Outcome& expected, const Outcome& got) {
   const std::uint16_t unmasked = ~controlWord & extended::exceptionMaskBits;
@@ -131,7 +166,8 @@ std::string describeOperands(Operation op, const Operands& x) {
     case Operation::fromInt64:
       std::snprintf(text, sizeof text, "int64 %016" PRIX64, x.a.significand);
       return text;
-    default: break;
+    default:
+      break;
   }
   if (isBinary(op)) return describeExtended(x.a) + ", " + describeExtended(x.b);
   return describeExtended(x.a);

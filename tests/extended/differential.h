@@ -45,8 +45,8 @@ struct Operands {
 
 struct Outcome {
   Extended value;
-  std::uint16_t flags = 0;      // the six exception flags after the operation
-  std::uint32_t trapCode = 0;   // platform code of the trap taken, 0 for none
+  std::uint16_t flags = 0;     // the six exception flags after the operation
+  std::uint32_t trapCode = 0;  // platform code of the trap taken, 0 for none
 };
 
 // Control words under which the cases are run.

@@ -18,13 +18,20 @@ const char* const flagNames[6] = {"IE", "DE", "ZE", "OE", "UE", "PE"};
 
 std::uint16_t flagOfCode(std::uint32_t code) {
   switch (code) {
-    case platform::statusFloatInvalidOperation: return extended::flagInvalid;
-    case platform::statusFloatDenormalOperand: return extended::flagDenormal;
-    case platform::statusFloatDivideByZero: return extended::flagZeroDivide;
-    case platform::statusFloatOverflow: return extended::flagOverflow;
-    case platform::statusFloatUnderflow: return extended::flagUnderflow;
-    case platform::statusFloatInexactResult: return extended::flagPrecision;
-    default: return 0;
+    case platform::statusFloatInvalidOperation:
+      return extended::flagInvalid;
+    case platform::statusFloatDenormalOperand:
+      return extended::flagDenormal;
+    case platform::statusFloatDivideByZero:
+      return extended::flagZeroDivide;
+    case platform::statusFloatOverflow:
+      return extended::flagOverflow;
+    case platform::statusFloatUnderflow:
+      return extended::flagUnderflow;
+    case platform::statusFloatInexactResult:
+      return extended::flagPrecision;
+    default:
+      return 0;
   }
 }
 
@@ -46,9 +53,11 @@ void checkCase(Operation op, const Operands& x, Tally& tally) {
       mismatch = true;
       if (tally.examples.size() < maxExamples) {
         char head[64];
-        std::snprintf(head, sizeof head, "%s cw %04X: ", operationName(op), static_cast<unsigned>(word));
+        std::snprintf(head, sizeof head, "%s cw %04X: ", operationName(op),
+                      static_cast<unsigned>(word));
         tally.examples.push_back(head + describeOperands(op, x) + " -> x87 " +
-                                 describeOutcome(op, expected) + ", model " + describeOutcome(op, got));
+                                 describeOutcome(op, expected) + ", model " +
+                                 describeOutcome(op, got));
       }
     }
   }
@@ -64,8 +73,10 @@ Tally sweep(Operation op, std::uint64_t seed, std::uint64_t count) {
 
 std::string Tally::summary(Operation op) const {
   char text[512];
-  int n = std::snprintf(text, sizeof text, "%-14s %10" PRIu64 " cases x 3 control words, %" PRIu64
-                        " mismatching; flags", operationName(op), cases, mismatches);
+  int n =
+      std::snprintf(text, sizeof text,
+                    "%-14s %10" PRIu64 " cases x 3 control words, %" PRIu64 " mismatching; flags",
+                    operationName(op), cases, mismatches);
   for (int bit = 0; bit < 6; ++bit) {
     n += std::snprintf(text + n, sizeof text - n, " %s %" PRIu64, flagNames[bit], flagHits[bit]);
   }

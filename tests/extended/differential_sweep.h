@@ -17,10 +17,10 @@ inline constexpr std::uint16_t sweepControlWords[] = {allMaskedWord, programWord
 struct Tally {
   std::uint64_t cases = 0;
   std::uint64_t mismatches = 0;
-  std::array<std::uint64_t, 6> flagHits{};   // per flag bit, all-masked run
-  std::array<std::uint64_t, 6> trapHits{};   // per priority code bit, all-unmasked run
-  std::uint64_t programWordTraps = 0;        // cases that trap under the program's word
-  std::vector<std::string> examples;         // the first mismatches, described
+  std::array<std::uint64_t, 6> flagHits{};  // per flag bit, all-masked run
+  std::array<std::uint64_t, 6> trapHits{};  // per priority code bit, all-unmasked run
+  std::uint64_t programWordTraps = 0;       // cases that trap under the program's word
+  std::vector<std::string> examples;        // the first mismatches, described
 
   std::string summary(Operation op) const;
 };

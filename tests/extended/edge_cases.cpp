@@ -49,9 +49,15 @@ constexpr Extended pseudoZero = value(true, bias, 0);
 constexpr Extended pseudoInfinity = value(false, maxField, 0);
 constexpr Extended pseudoNaN = value(true, maxField, 0x4000000000000001u);
 
-Operands unary(Extended a) { return Operands{a, plusZero}; }
-Operands pair(Extended a, Extended b) { return Operands{a, b}; }
-Operands fromBits(std::uint64_t bits) { return Operands{Extended{bits, 0}, plusZero}; }
+Operands unary(Extended a) {
+  return Operands{a, plusZero};
+}
+Operands pair(Extended a, Extended b) {
+  return Operands{a, b};
+}
+Operands fromBits(std::uint64_t bits) {
+  return Operands{Extended{bits, 0}, plusZero};
+}
 
 // A product whose 128-bit significand is 0x7FFF...FFDE..: just below a power of
 // two, it rounds up to it; at the ends of the range it overflows or leaves
@@ -115,6 +121,11 @@ std::vector<EdgeCase> build() {
     add("denormal operands", op, unary(pseudoDenormal));
     add("denormal operands", op, unary(pseudoDenormalLarge));
   }
+  // A pseudo-denormal has the value of the smallest normal.
+  add("denormal operands", Op::compare, pair(pseudoDenormal, minNormal));
+  add("denormal operands", Op::subtract, pair(pseudoDenormal, minNormal));
+  add("denormal operands", Op::add, pair(pseudoDenormal, value(true, 0, top - 1)));
+  add("denormal operands", Op::multiply, pair(pseudoDenormalLarge, scaled(63)));
   add("denormal operands", Op::fromDouble, fromBits(1));
   add("denormal operands", Op::fromDouble, fromBits(0x800FFFFFFFFFFFFFu));
   add("denormal operands", Op::fromDouble, fromBits(0x0008000000000000u));
@@ -144,9 +155,12 @@ std::vector<EdgeCase> build() {
       pair(value(false, maxField - 1, nearCarryA), value(false, bias, nearCarryB)));
   add("range ends", Op::multiply,
       pair(value(true, maxField - 1, nearCarryA), value(false, bias - 1, nearCarryB)));
-  add("range ends", Op::multiply, pair(value(false, 1, nearCarryA), value(false, bias - 1, nearCarryB)));
-  add("range ends", Op::multiply, pair(value(false, 1, nearCarryA), value(true, bias - 2, nearCarryB)));
-  add("range ends", Op::multiply, pair(value(false, 1, nearCarryA), value(false, bias - 66, nearCarryB)));
+  add("range ends", Op::multiply,
+      pair(value(false, 1, nearCarryA), value(false, bias - 1, nearCarryB)));
+  add("range ends", Op::multiply,
+      pair(value(false, 1, nearCarryA), value(true, bias - 2, nearCarryB)));
+  add("range ends", Op::multiply,
+      pair(value(false, 1, nearCarryA), value(false, bias - 66, nearCarryB)));
 
   // Ties to even at every rounding place.
   add("ties to even", Op::add, pair(one, scaled(-64)));
@@ -158,7 +172,8 @@ std::vector<EdgeCase> build() {
   add("ties to even", Op::multiply, pair(scaled(0, top | 3), three));
   add("ties to even", Op::multiply, pair(value(false, 1, top | 1), scaled(-2)));
   add("ties to even", Op::multiply, pair(value(false, 1, top | 3), scaled(-2)));
-  add("ties to even", Op::multiply, pair(value(false, 1, top | 1), scaled(-1, 0xC000000000000000u)));
+  add("ties to even", Op::multiply,
+      pair(value(false, 1, top | 1), scaled(-1, 0xC000000000000000u)));
   for (const std::uint64_t s : {top | 0x400, top | 0xC00, top | 0x3FF, top | 0x401, top | 0xBFF}) {
     add("ties to even", Op::toDouble, unary(scaled(0, s)));
     add("ties to even", Op::toDouble, unary(scaled(-1030, s, true)));
@@ -204,9 +219,9 @@ std::vector<EdgeCase> build() {
   add("int64 range", Op::toInt64, unary(scaled(64)));
   add("int64 range", Op::toInt64, unary(maxNormal));
   add("int64 range", Op::toInt64, unary(value(true, maxField - 1, top)));
-  for (const std::uint64_t bits : {std::uint64_t{0x8000000000000000u}, std::uint64_t{0x7FFFFFFFFFFFFFFFu},
-                                   ~std::uint64_t{0}, std::uint64_t{1},
-                                   std::uint64_t{0x0020000000000001u}}) {
+  for (const std::uint64_t bits :
+       {std::uint64_t{0x8000000000000000u}, std::uint64_t{0x7FFFFFFFFFFFFFFFu}, ~std::uint64_t{0},
+        std::uint64_t{1}, std::uint64_t{0x0020000000000001u}}) {
     add("int64 range", Op::fromInt64, fromBits(bits));
   }
 
@@ -245,8 +260,9 @@ std::vector<EdgeCase> build() {
   for (const Op op : unaries) {
     for (const Extended a : nans) add("NaN operands", op, unary(a));
   }
-  for (const std::uint64_t bits : {std::uint64_t{0x7FF8000000000000u}, std::uint64_t{0xFFF8000000000001u},
-                                   std::uint64_t{0x7FF0000000000001u}, std::uint64_t{0xFFF7FFFFFFFFFFFFu}}) {
+  for (const std::uint64_t bits :
+       {std::uint64_t{0x7FF8000000000000u}, std::uint64_t{0xFFF8000000000001u},
+        std::uint64_t{0x7FF0000000000001u}, std::uint64_t{0xFFF7FFFFFFFFFFFFu}}) {
     add("NaN operands", Op::fromDouble, fromBits(bits));
   }
   add("NaN operands", Op::toDouble, unary(value(false, maxField, 0xC0000000000007FFu)));

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "tests/extended/differential.h"
 
@@ -28,8 +30,13 @@ inline constexpr std::uint16_t fixedVectorWords[3] = {allMaskedWord, programWord
 
 std::span<const FixedVector> fixedVectors();
 
+// The cases of the table, in its order: every edge case, then a seeded random
+// sample of each operation.
+std::vector<std::pair<Operation, Operands>> vectorCases();
+
 inline Operands operandsOf(const FixedVector& v) {
-  return Operands{Extended{v.aSignificand, v.aSignExponent}, Extended{v.bSignificand, v.bSignExponent}};
+  return Operands{Extended{v.aSignificand, v.aSignExponent},
+                  Extended{v.bSignificand, v.bSignExponent}};
 }
 
 // The reference outcome of `v` under fixedVectorWords[word].
@@ -37,8 +44,8 @@ inline Outcome expectedOutcome(const FixedVector& v, int word) {
   Outcome o;
   o.value = Extended{v.resultSignificand, v.resultSignExponent};
   o.flags = v.flags[word];
-  o.trapCode = priorityCode(static_cast<std::uint16_t>(o.flags & ~fixedVectorWords[word] &
-                                                       extended::exceptionMaskBits));
+  o.trapCode = priorityCode(
+      static_cast<std::uint16_t>(o.flags & ~fixedVectorWords[word] & extended::exceptionMaskBits));
   return o;
 }
 

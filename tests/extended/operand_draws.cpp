@@ -30,7 +30,8 @@ std::uint64_t drawSignificand(Random& r) {
   switch (r.below(8)) {
     case 0:
     case 1:
-    case 2: return integerBit | r.next();
+    case 2:
+      return integerBit | r.next();
     case 3: {  // a few bits only: sums and products often exact or halfway
       std::uint64_t s = integerBit;
       for (std::uint64_t n = r.below(4); n > 0; --n) s |= std::uint64_t{1} << r.below(63);
@@ -46,11 +47,14 @@ std::uint64_t drawSignificand(Random& r) {
       const std::uint64_t half = std::uint64_t{1} << (width - 1);
       const std::uint64_t patterns[] = {half, half - 1, half + 1, 0};
       const std::uint64_t low = patterns[r.below(4)];
-      const std::uint64_t lowMask = width == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1;
+      const std::uint64_t lowMask =
+          width == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1;
       return integerBit | (r.next() & ~lowMask) | low;
     }
-    case 6: return integerBit | (r.next() << r.below(64));  // trailing zeros
-    default: return integerBit | (r.next() >> r.below(64));  // leading zeros
+    case 6:
+      return integerBit | (r.next() << r.below(64));  // trailing zeros
+    default:
+      return integerBit | (r.next() >> r.below(64));  // leading zeros
   }
 }
 
@@ -58,20 +62,30 @@ std::uint64_t drawSignificand(Random& r) {
 // results change class.
 std::int64_t drawExponent(Random& r) {
   switch (r.below(8)) {
-    case 0: return r.between(1, maxFinite);
-    case 1: return r.between(1, 80);
-    case 2: return r.between(maxFinite - 80, maxFinite);
-    case 3: return bias - 1022 + r.between(-70, 8);  // double's denormal range
-    case 4: return bias + 1023 + r.between(-4, 4);   // double's top
-    case 5: return bias + r.between(-4, 68);         // integers
-    default: return bias + r.between(-80, 80);
+    case 0:
+      return r.between(1, maxFinite);
+    case 1:
+      return r.between(1, 80);
+    case 2:
+      return r.between(maxFinite - 80, maxFinite);
+    case 3:
+      return bias - 1022 + r.between(-70, 8);  // double's denormal range
+    case 4:
+      return bias + 1023 + r.between(-4, 4);  // double's top
+    case 5:
+      return bias + r.between(-4, 68);  // integers
+    default:
+      return bias + r.between(-80, 80);
   }
 }
 
-Extended normal(Random& r) { return extended::make(r.coin(), field(drawExponent(r)), drawSignificand(r)); }
+Extended normal(Random& r) {
+  return extended::make(r.coin(), field(drawExponent(r)), drawSignificand(r));
+}
 
 Extended nan(Random& r, bool quiet) {
-  std::uint64_t payload = r.coin() ? r.next() : (r.next() >> r.below(64)) | (r.next() << r.below(64));
+  std::uint64_t payload =
+      r.coin() ? r.next() : (r.next() >> r.below(64)) | (r.next() << r.below(64));
   payload &= quietBit - 1;
   if (!quiet && payload == 0) payload = 1;
   if (r.below(8) == 0) payload = quiet ? 0 : 1;  // the indefinite and the smallest SNaN
@@ -102,15 +116,22 @@ std::uint64_t doubleBits(Random& r) {
   const std::uint64_t fraction = drawSignificand(r) >> 11 & 0x000FFFFFFFFFFFFFu;
   switch (r.below(10)) {
     case 0:
-    case 1: return r.next();
+    case 1:
+      return r.next();
     case 2:
-    case 3: return sign | (fraction >> r.below(53)) | (r.coin() ? 0 : 1);  // denormal
-    case 4: return sign;                                                  // zero
-    case 5: return sign | 0x7FF0000000000000u;                            // infinity
-    case 6: return sign | 0x7FF8000000000000u | (r.coin() ? fraction : 0);  // quiet NaN
-    case 7: return sign | 0x7FF0000000000000u | (fraction >> 1 | 1);       // signalling NaN
+    case 3:
+      return sign | (fraction >> r.below(53)) | (r.coin() ? 0 : 1);  // denormal
+    case 4:
+      return sign;  // zero
+    case 5:
+      return sign | 0x7FF0000000000000u;  // infinity
+    case 6:
+      return sign | 0x7FF8000000000000u | (r.coin() ? fraction : 0);  // quiet NaN
+    case 7:
+      return sign | 0x7FF0000000000000u | (fraction >> 1 | 1);  // signalling NaN
     default: {
-      const std::uint64_t e = r.coin() ? r.below(2046) + 1 : (r.coin() ? r.below(4) + 1 : 2046 - r.below(4));
+      const std::uint64_t e =
+          r.coin() ? r.below(2046) + 1 : (r.coin() ? r.below(4) + 1 : 2046 - r.below(4));
       return sign | e << 52 | fraction;
     }
   }
@@ -118,10 +139,16 @@ std::uint64_t doubleBits(Random& r) {
 
 std::uint64_t int64Bits(Random& r) {
   switch (r.below(6)) {
-    case 0: return r.next();
+    case 0:
+      return r.next();
     case 1: {
-      const std::uint64_t edges[] = {0, 1, ~std::uint64_t{0}, 0x8000000000000000u, 0x7FFFFFFFFFFFFFFFu,
-                                     0x8000000000000001u, 0x7FFFFFFFFFFFFFFEu};
+      const std::uint64_t edges[] = {0,
+                                     1,
+                                     ~std::uint64_t{0},
+                                     0x8000000000000000u,
+                                     0x7FFFFFFFFFFFFFFFu,
+                                     0x8000000000000001u,
+                                     0x7FFFFFFFFFFFFFFEu};
       return edges[r.below(7)];
     }
     default: {
@@ -131,7 +158,9 @@ std::uint64_t int64Bits(Random& r) {
   }
 }
 
-Operands single(Extended a) { return Operands{a, extended::positiveZero}; }
+Operands single(Extended a) {
+  return Operands{a, extended::positiveZero};
+}
 
 // An operand near the largest integers of int64 and the halves between
 // integers: exponents bias-2..bias+65, the fraction cut at the binary point.
@@ -160,13 +189,22 @@ Extended nearInteger(Random& r) {
 Extended nearDouble(Random& r) {
   std::int64_t e;
   switch (r.below(4)) {
-    case 0: e = bias + 1023 + r.between(-2, 1); break;
-    case 1: e = bias - 1022 + r.between(-56, 2); break;
-    case 2: e = bias - 1022 + r.between(-70, -54); break;
-    default: e = bias + r.between(-1100, 1100); break;
+    case 0:
+      e = bias + 1023 + r.between(-2, 1);
+      break;
+    case 1:
+      e = bias - 1022 + r.between(-56, 2);
+      break;
+    case 2:
+      e = bias - 1022 + r.between(-70, -54);
+      break;
+    default:
+      e = bias + r.between(-1100, 1100);
+      break;
   }
   // The rounding place: 11 bits for a normal double, more below its range.
-  const std::int64_t shift = e >= bias - 1022 ? 11 : std::min<std::int64_t>(64, 11 + (bias - 1022 - e));
+  const std::int64_t shift =
+      e >= bias - 1022 ? 11 : std::min<std::int64_t>(64, 11 + (bias - 1022 - e));
   std::uint64_t s = drawSignificand(r);
   if (shift < 64 && r.below(3) != 0) {
     const std::uint64_t half = std::uint64_t{1} << (shift - 1);
@@ -205,15 +243,18 @@ Operands additive(Random& r) {
     case 3: {  // both near the top: overflow, sometimes only after rounding
       a = extended::make(r.coin(), field(maxFinite - r.between(0, 2)), drawSignificand(r));
       const std::int64_t e = maxFinite - r.between(0, 70);
-      return Operands{a, extended::make(a.sign() != (r.below(4) == 0), field(e), drawSignificand(r))};
+      return Operands{a,
+                      extended::make(a.sign() != (r.below(4) == 0), field(e), drawSignificand(r))};
     }
     case 4: {  // both tiny: denormal sums, underflow to and from the normal range
       const auto tiny = [&r]() {
-        return r.coin() ? denormal(r) : extended::make(r.coin(), field(r.between(1, 66)), drawSignificand(r));
+        return r.coin() ? denormal(r)
+                        : extended::make(r.coin(), field(r.between(1, 66)), drawSignificand(r));
       };
       return Operands{tiny(), tiny()};
     }
-    default: break;
+    default:
+      break;
   }
   return Operands{drawValue(r), drawValue(r)};
 }
@@ -225,10 +266,18 @@ Operands multiplicative(Random& r, bool divide) {
   const std::int64_t ea = r.between(1, maxFinite);
   std::int64_t target;
   switch (r.below(4)) {
-    case 0: target = maxFinite + r.between(-3, 3); break;
-    case 1: target = r.between(-66, 3); break;
-    case 2: target = r.between(-80, 80); break;
-    default: target = bias + r.between(-60, 60); break;
+    case 0:
+      target = maxFinite + r.between(-3, 3);
+      break;
+    case 1:
+      target = r.between(-66, 3);
+      break;
+    case 2:
+      target = r.between(-80, 80);
+      break;
+    default:
+      target = bias + r.between(-60, 60);
+      break;
   }
   // multiply: ea + eb - bias ~ target; divide: ea - eb + bias ~ target.
   const std::int64_t eb = divide ? ea + bias - target : target - ea + bias;
@@ -262,9 +311,12 @@ Operands squareRootCase(Random& r) {
       return single(extended::make(r.coin() && r.coin(), field(bias + r.between(-16000, 16000)),
                                    square << normalize));
     }
-    case 1: return single(extended::make(r.below(8) == 0, field(drawExponent(r)), drawSignificand(r)));
-    case 2: return single(denormal(r));
-    default: return single(drawValue(r));
+    case 1:
+      return single(extended::make(r.below(8) == 0, field(drawExponent(r)), drawSignificand(r)));
+    case 2:
+      return single(denormal(r));
+    default:
+      return single(drawValue(r));
   }
 }
 
@@ -286,7 +338,9 @@ std::uint64_t Random::next() {
   return result;
 }
 
-std::uint64_t Random::below(std::uint64_t bound) { return next() % bound; }
+std::uint64_t Random::below(std::uint64_t bound) {
+  return next() % bound;
+}
 
 std::int64_t Random::between(std::int64_t low, std::int64_t high) {
   return low + static_cast<std::int64_t>(below(static_cast<std::uint64_t>(high - low) + 1));
@@ -296,31 +350,46 @@ Extended drawValue(Random& r) {
   switch (r.below(25)) {
     case 0:
     case 1:
-    case 2: return Extended{r.next(), static_cast<std::uint16_t>(r.next())};  // any bits
+    case 2:
+      return Extended{r.next(), static_cast<std::uint16_t>(r.next())};  // any bits
     case 3:
-    case 4: return denormal(r);
-    case 5: return extended::make(r.coin(), 0, integerBit | r.next());  // pseudo-denormal
+    case 4:
+      return denormal(r);
+    case 5:
+      return extended::make(r.coin(), 0, integerBit | r.next());  // pseudo-denormal
     case 6:
-    case 7: return r.coin() ? extended::positiveZero : extended::negativeZero;
-    case 8: return r.coin() ? extended::positiveInfinity : extended::negativeInfinity;
+    case 7:
+      return r.coin() ? extended::positiveZero : extended::negativeZero;
+    case 8:
+      return r.coin() ? extended::positiveInfinity : extended::negativeInfinity;
     case 9:
-    case 10: return nan(r, true);
+    case 10:
+      return nan(r, true);
     case 11:
-    case 12: return nan(r, false);
-    case 13: return unsupported(r);
-    case 14: return extended::make(r.coin(), static_cast<std::uint16_t>(maxFinite), ~std::uint64_t{0});
-    case 15: return extended::make(r.coin(), 1, r.coin() ? integerBit : drawSignificand(r));
-    default: return normal(r);
+    case 12:
+      return nan(r, false);
+    case 13:
+      return unsupported(r);
+    case 14:
+      return extended::make(r.coin(), static_cast<std::uint16_t>(maxFinite), ~std::uint64_t{0});
+    case 15:
+      return extended::make(r.coin(), 1, r.coin() ? integerBit : drawSignificand(r));
+    default:
+      return normal(r);
   }
 }
 
 Operands drawOperands(Operation op, Random& r) {
   switch (op) {
     case Operation::add:
-    case Operation::subtract: return additive(r);
-    case Operation::multiply: return multiplicative(r, false);
-    case Operation::divide: return multiplicative(r, true);
-    case Operation::squareRoot: return squareRootCase(r);
+    case Operation::subtract:
+      return additive(r);
+    case Operation::multiply:
+      return multiplicative(r, false);
+    case Operation::divide:
+      return multiplicative(r, true);
+    case Operation::squareRoot:
+      return squareRootCase(r);
     case Operation::compare: {
       Operands x = r.below(4) == 0 ? additive(r) : Operands{drawValue(r), drawValue(r)};
       if (r.below(8) == 0) x.b = x.a;  // equal, including equal NaNs
@@ -329,12 +398,17 @@ Operands drawOperands(Operation op, Random& r) {
     }
     case Operation::roundToInteger:
       return single(r.coin() ? nearInteger(r) : drawValue(r));
-    case Operation::toInt64: return single(r.below(4) != 0 ? nearInteger(r) : drawValue(r));
-    case Operation::toDouble: return single(r.below(4) != 0 ? nearDouble(r) : drawValue(r));
-    case Operation::fromDouble: return single(Extended{doubleBits(r), 0});
-    case Operation::fromInt64: return single(Extended{int64Bits(r), 0});
+    case Operation::toInt64:
+      return single(r.below(4) != 0 ? nearInteger(r) : drawValue(r));
+    case Operation::toDouble:
+      return single(r.below(4) != 0 ? nearDouble(r) : drawValue(r));
+    case Operation::fromDouble:
+      return single(Extended{doubleBits(r), 0});
+    case Operation::fromInt64:
+      return single(Extended{int64Bits(r), 0});
     case Operation::negate:
-    case Operation::absolute: return single(drawValue(r));
+    case Operation::absolute:
+      return single(drawValue(r));
   }
   return single(drawValue(r));
 }

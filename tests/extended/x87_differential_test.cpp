@@ -20,9 +20,9 @@
 namespace x87test {
 namespace {
 
-#define REQUIRE_X87()                                              \
-  do {                                                             \
-    if (!x87Available) GTEST_SKIP() << "no x87 unit on this CPU";  \
+#define REQUIRE_X87()                                             \
+  do {                                                            \
+    if (!x87Available) GTEST_SKIP() << "no x87 unit on this CPU"; \
   } while (false)
 
 constexpr std::uint64_t casesPerOperation = 1000000;
@@ -57,7 +57,8 @@ TEST(X87Harness, KnownAnswers) {
   EXPECT_EQ(runOnX87(Operation::compare, {three, one}, allMaskedWord).value.significand,
             static_cast<std::uint64_t>(extended::Comparison::greater));
   const Outcome unordered = runOnX87(Operation::compare, {quietNaN, one}, allMaskedWord);
-  EXPECT_EQ(unordered.value.significand, static_cast<std::uint64_t>(extended::Comparison::unordered));
+  EXPECT_EQ(unordered.value.significand,
+            static_cast<std::uint64_t>(extended::Comparison::unordered));
   EXPECT_EQ(unordered.flags, flagInvalid);  // ordered compare: a quiet NaN is invalid too
   const Outcome third = runOnX87(Operation::divide, {one, three}, allUnmaskedWord);
   EXPECT_EQ(third.flags, flagPrecision);
@@ -69,7 +70,8 @@ TEST(X87Harness, KnownAnswers) {
   EXPECT_EQ(runOnX87(Operation::toDouble, {three, {}}, allMaskedWord).value.significand,
             0x4008000000000000u);
   // An exact tiny result: underflow only when unmasked.
-  const Operands tinyExact{value(false, 1, 0x8000000000000000u), value(false, 16382, 0x8000000000000000u)};
+  const Operands tinyExact{value(false, 1, 0x8000000000000000u),
+                           value(false, 16382, 0x8000000000000000u)};
   EXPECT_EQ(runOnX87(Operation::multiply, tinyExact, allMaskedWord).flags, 0);
   EXPECT_EQ(runOnX87(Operation::multiply, tinyExact, allUnmaskedWord).trapCode,
             platform::statusFloatUnderflow);
@@ -100,23 +102,30 @@ Required required(Operation op) {
   constexpr std::uint16_t arithmetic = flagInvalid | flagDenormal | flagOverflow | flagPrecision;
   switch (op) {
     case Operation::add:
-    case Operation::subtract: return {arithmetic, arithmetic | flagUnderflow};
-    case Operation::multiply: return {arithmetic | flagUnderflow, arithmetic | flagUnderflow};
+    case Operation::subtract:
+      return {arithmetic, arithmetic | flagUnderflow};
+    case Operation::multiply:
+      return {arithmetic | flagUnderflow, arithmetic | flagUnderflow};
     case Operation::divide:
-      return {arithmetic | flagUnderflow | flagZeroDivide, arithmetic | flagUnderflow | flagZeroDivide};
+      return {arithmetic | flagUnderflow | flagZeroDivide,
+              arithmetic | flagUnderflow | flagZeroDivide};
     case Operation::squareRoot:
     case Operation::roundToInteger:
-      return {flagInvalid | flagDenormal | flagPrecision, flagInvalid | flagDenormal | flagPrecision};
+      return {flagInvalid | flagDenormal | flagPrecision,
+              flagInvalid | flagDenormal | flagPrecision};
     case Operation::compare:
-    case Operation::fromDouble: return {flagInvalid | flagDenormal, flagInvalid | flagDenormal};
+    case Operation::fromDouble:
+      return {flagInvalid | flagDenormal, flagInvalid | flagDenormal};
     case Operation::toDouble: {
       constexpr std::uint16_t store = flagInvalid | flagOverflow | flagUnderflow | flagPrecision;
       return {store, store};
     }
-    case Operation::toInt64: return {flagInvalid | flagPrecision, flagInvalid | flagPrecision};
+    case Operation::toInt64:
+      return {flagInvalid | flagPrecision, flagInvalid | flagPrecision};
     case Operation::fromInt64:
     case Operation::negate:
-    case Operation::absolute: return {0, 0};
+    case Operation::absolute:
+      return {0, 0};
   }
   return {0, 0};
 }
@@ -131,10 +140,12 @@ TEST_P(X87Sweep, MatchesModel) {
   const Required wanted = required(op);
   for (int bit = 0; bit < 6; ++bit) {
     if (wanted.flags & (1u << bit)) {
-      EXPECT_GE(tally.flagHits[bit], casesPerOperation / 1000) << "flag bit " << bit << " rarely raised";
+      EXPECT_GE(tally.flagHits[bit], casesPerOperation / 1000)
+          << "flag bit " << bit << " rarely raised";
     }
     if (wanted.traps & (1u << bit)) {
-      EXPECT_GE(tally.trapHits[bit], casesPerOperation / 1000) << "trap of flag bit " << bit << " rarely taken";
+      EXPECT_GE(tally.trapHits[bit], casesPerOperation / 1000)
+          << "trap of flag bit " << bit << " rarely taken";
     }
   }
 }
@@ -182,7 +193,8 @@ std::vector<std::string> boundaries() {
 INSTANTIATE_TEST_SUITE_P(ByBoundary, X87Edges, testing::ValuesIn(boundaries()),
                          [](const testing::TestParamInfo<std::string>& param) {
                            std::string name;
-                           for (const char c : param.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           for (const char c : param.param)
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
 
@@ -190,13 +202,19 @@ INSTANTIATE_TEST_SUITE_P(ByBoundary, X87Edges, testing::ValuesIn(boundaries()),
 // model reports first.
 int expectedSignalCode(std::uint32_t trapCode) {
   switch (trapCode) {
-    case platform::statusFloatInvalidOperation: return FPE_FLTINV;
-    case platform::statusFloatDivideByZero: return FPE_FLTDIV;
-    case platform::statusFloatOverflow: return FPE_FLTOVF;
+    case platform::statusFloatInvalidOperation:
+      return FPE_FLTINV;
+    case platform::statusFloatDivideByZero:
+      return FPE_FLTDIV;
+    case platform::statusFloatOverflow:
+      return FPE_FLTOVF;
     case platform::statusFloatUnderflow:
-    case platform::statusFloatDenormalOperand: return FPE_FLTUND;
-    case platform::statusFloatInexactResult: return FPE_FLTRES;
-    default: return 0;
+    case platform::statusFloatDenormalOperand:
+      return FPE_FLTUND;
+    case platform::statusFloatInexactResult:
+      return FPE_FLTRES;
+    default:
+      return 0;
   }
 }
 

@@ -33,13 +33,16 @@ TEST_P(X87LongSweep, MatchesModel) {
   EXPECT_EQ(tally.mismatches, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllOperations, X87LongSweep,
-    testing::Values(Operation::add, Operation::subtract, Operation::multiply, Operation::divide,
-                    Operation::squareRoot, Operation::compare, Operation::roundToInteger,
-                    Operation::fromDouble, Operation::toDouble, Operation::fromInt64,
-                    Operation::toInt64, Operation::negate, Operation::absolute),
-    [](const testing::TestParamInfo<Operation>& param) { return std::string(operationName(param.param)); });
+INSTANTIATE_TEST_SUITE_P(AllOperations, X87LongSweep,
+                         testing::Values(Operation::add, Operation::subtract, Operation::multiply,
+                                         Operation::divide, Operation::squareRoot,
+                                         Operation::compare, Operation::roundToInteger,
+                                         Operation::fromDouble, Operation::toDouble,
+                                         Operation::fromInt64, Operation::toInt64,
+                                         Operation::negate, Operation::absolute),
+                         [](const testing::TestParamInfo<Operation>& param) {
+                           return std::string(operationName(param.param));
+                         });
 
 }  // namespace
 }  // namespace x87test

@@ -70,53 +70,83 @@ struct RawResult {
 // `a op= b` with ST(0) = a the destination and ST(1) = b the source, as
 // `fld a; fop b` would compute it. FCOMPP compares ST(0) = a with ST(1) = b:
 // an ordered comparison, invalid on any NaN, quiet or signalling.
-#define X87_BINARY(instruction, TAIL)                                                   \
-  asm volatile("fninit\n\t"                                                             \
-               "fldcw %[cw]\n\t"                                                        \
-               "fldt %[b]\n\t"                                                          \
-               "fldt %[a]\n\t" instruction "\n\t" TAIL                                 \
-               : [state] "=m"(raw.state)                                                \
-               : [cw] "m"(controlWord), [a] "m"(aImage), [b] "m"(bImage)                \
-               : X87_CLOBBERS)
+#define X87_BINARY(instruction, TAIL)                           \
+  asm volatile(                                                 \
+      "fninit\n\t"                                              \
+      "fldcw %[cw]\n\t"                                         \
+      "fldt %[b]\n\t"                                           \
+      "fldt %[a]\n\t" instruction "\n\t" TAIL                   \
+      : [state] "=m"(raw.state)                                 \
+      : [cw] "m"(controlWord), [a] "m"(aImage), [b] "m"(bImage) \
+      : X87_CLOBBERS)
 
-#define X87_UNARY(instruction, TAIL)                                                    \
-  asm volatile("fninit\n\t"                                                             \
-               "fldcw %[cw]\n\t"                                                        \
-               "fldt %[a]\n\t" instruction "\n\t" TAIL                                 \
-               : [state] "=m"(raw.state)                                                \
-               : [cw] "m"(controlWord), [a] "m"(aImage)                                 \
-               : X87_CLOBBERS)
+#define X87_UNARY(instruction, TAIL)           \
+  asm volatile(                                \
+      "fninit\n\t"                             \
+      "fldcw %[cw]\n\t"                        \
+      "fldt %[a]\n\t" instruction "\n\t" TAIL  \
+      : [state] "=m"(raw.state)                \
+      : [cw] "m"(controlWord), [a] "m"(aImage) \
+      : X87_CLOBBERS)
 
-#define X87_LOAD(instruction, TAIL)                                                     \
-  asm volatile("fninit\n\t"                                                             \
-               "fldcw %[cw]\n\t" instruction " %[source]\n\t" TAIL                     \
-               : [state] "=m"(raw.state)                                                \
-               : [cw] "m"(controlWord), [source] "m"(scalar)                            \
-               : X87_CLOBBERS)
+#define X87_LOAD(instruction, TAIL)                       \
+  asm volatile(                                           \
+      "fninit\n\t"                                        \
+      "fldcw %[cw]\n\t" instruction " %[source]\n\t" TAIL \
+      : [state] "=m"(raw.state)                           \
+      : [cw] "m"(controlWord), [source] "m"(scalar)       \
+      : X87_CLOBBERS)
 
-#define X87_STORE(instruction, TAIL)                                                    \
-  asm volatile("fninit\n\t"                                                             \
-               "fldcw %[cw]\n\t"                                                        \
-               "fldt %[a]\n\t" instruction " %[destination]\n\t" TAIL                  \
-               : [state] "=m"(raw.state), [destination] "+m"(raw.memory)                \
-               : [cw] "m"(controlWord), [a] "m"(aImage)                                 \
-               : X87_CLOBBERS)
+#define X87_STORE(instruction, TAIL)                            \
+  asm volatile(                                                 \
+      "fninit\n\t"                                              \
+      "fldcw %[cw]\n\t"                                         \
+      "fldt %[a]\n\t" instruction " %[destination]\n\t" TAIL    \
+      : [state] "=m"(raw.state), [destination] "+m"(raw.memory) \
+      : [cw] "m"(controlWord), [a] "m"(aImage)                  \
+      : X87_CLOBBERS)
 
-#define X87_SEQUENCES(TAIL)                                                   \
-  switch (op) {                                                               \
-    case Operation::add: X87_BINARY("fadd %%st(1), %%st", TAIL); break;       \
-    case Operation::subtract: X87_BINARY("fsub %%st(1), %%st", TAIL); break;  \
-    case Operation::multiply: X87_BINARY("fmul %%st(1), %%st", TAIL); break;  \
-    case Operation::divide: X87_BINARY("fdiv %%st(1), %%st", TAIL); break;    \
-    case Operation::compare: X87_BINARY("fcompp", TAIL); break;               \
-    case Operation::squareRoot: X87_UNARY("fsqrt", TAIL); break;              \
-    case Operation::roundToInteger: X87_UNARY("frndint", TAIL); break;        \
-    case Operation::negate: X87_UNARY("fchs", TAIL); break;                   \
-    case Operation::absolute: X87_UNARY("fabs", TAIL); break;                 \
-    case Operation::fromDouble: X87_LOAD("fldl", TAIL); break;                \
-    case Operation::fromInt64: X87_LOAD("fildll", TAIL); break;               \
-    case Operation::toDouble: X87_STORE("fstpl", TAIL); break;                \
-    case Operation::toInt64: X87_STORE("fistpll", TAIL); break;               \
+#define X87_SEQUENCES(TAIL)                   \
+  switch (op) {                               \
+    case Operation::add:                      \
+      X87_BINARY("fadd %%st(1), %%st", TAIL); \
+      break;                                  \
+    case Operation::subtract:                 \
+      X87_BINARY("fsub %%st(1), %%st", TAIL); \
+      break;                                  \
+    case Operation::multiply:                 \
+      X87_BINARY("fmul %%st(1), %%st", TAIL); \
+      break;                                  \
+    case Operation::divide:                   \
+      X87_BINARY("fdiv %%st(1), %%st", TAIL); \
+      break;                                  \
+    case Operation::compare:                  \
+      X87_BINARY("fcompp", TAIL);             \
+      break;                                  \
+    case Operation::squareRoot:               \
+      X87_UNARY("fsqrt", TAIL);               \
+      break;                                  \
+    case Operation::roundToInteger:           \
+      X87_UNARY("frndint", TAIL);             \
+      break;                                  \
+    case Operation::negate:                   \
+      X87_UNARY("fchs", TAIL);                \
+      break;                                  \
+    case Operation::absolute:                 \
+      X87_UNARY("fabs", TAIL);                \
+      break;                                  \
+    case Operation::fromDouble:               \
+      X87_LOAD("fldl", TAIL);                 \
+      break;                                  \
+    case Operation::fromInt64:                \
+      X87_LOAD("fildll", TAIL);               \
+      break;                                  \
+    case Operation::toDouble:                 \
+      X87_STORE("fstpl", TAIL);               \
+      break;                                  \
+    case Operation::toInt64:                  \
+      X87_STORE("fistpll", TAIL);             \
+      break;                                  \
   }
 
 // The x87 sequence of `op` on the operands' memory images.
@@ -134,7 +164,9 @@ RawResult execute(Operation op, const Operands& x, std::uint16_t controlWord, bo
   return raw;
 }
 
-void exitWithSignalCode(int, siginfo_t* info, void*) { _exit(100 + info->si_code); }
+void exitWithSignalCode(int, siginfo_t* info, void*) {
+  _exit(100 + info->si_code);
+}
 
 }  // namespace
 
@@ -146,7 +178,9 @@ Outcome runOnX87(Operation op, const Operands& x, std::uint16_t controlWord) {
   out.trapCode = priorityCode(out.flags & ~controlWord & extended::exceptionMaskBits);
   switch (op) {
     case Operation::toDouble:
-    case Operation::toInt64: out.value = Extended{raw.memory, 0}; break;
+    case Operation::toInt64:
+      out.value = Extended{raw.memory, 0};
+      break;
     case Operation::compare: {
       extended::Comparison c = extended::Comparison::greater;
       const std::uint16_t codes = status & (statusC0 | statusC2 | statusC3);
@@ -160,7 +194,9 @@ Outcome runOnX87(Operation op, const Operands& x, std::uint16_t controlWord) {
       out.value = Extended{static_cast<std::uint64_t>(c), 0};
       break;
     }
-    default: out.value = extendedFrom(raw.state.registers[0]); break;
+    default:
+      out.value = extendedFrom(raw.state.registers[0]);
+      break;
   }
   return out;
 }
@@ -190,8 +226,12 @@ int sigfpeCodeOnX87(Operation op, const Operands& x, std::uint16_t controlWord) 
 
 namespace x87test {
 
-Outcome runOnX87(Operation, const Operands&, std::uint16_t) { return Outcome{}; }
-int sigfpeCodeOnX87(Operation, const Operands&, std::uint16_t) { return -1; }
+Outcome runOnX87(Operation, const Operands&, std::uint16_t) {
+  return Outcome{};
+}
+int sigfpeCodeOnX87(Operation, const Operands&, std::uint16_t) {
+  return -1;
+}
 
 }  // namespace x87test
 

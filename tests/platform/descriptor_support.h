@@ -47,6 +47,7 @@ Pipe makePipe();
 
 // A pseudo-terminal whose slave side is in raw mode: no echo, no LF to CR LF,
 // no signal keys (so byte 26 is data), reads return as soon as a byte is there.
+// Both descriptors are -1 where the system offers no pseudo-terminals.
 struct Terminal {
   Descriptor master;
   Descriptor slave;

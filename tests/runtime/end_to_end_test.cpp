@@ -182,10 +182,46 @@ std::string sourceLineOf(std::uint32_t address) {
   return line;
 }
 
-// addr2line answers "??" for code built without line information.
-bool hasLineInformation(const std::string& sourceLine) { return sourceLine.rfind("??", 0) != 0; }
+// The probe's function whose code holds `address` (as the message shows it:
+// the low 32 bits), by its symbol table; empty when no function holds it.
+std::string functionContaining(std::uint32_t address) {
+  FILE* pipe = popen("nm -C -S --defined-only '" RUNTIME_PROBE_PATH "' 2>/dev/null", "r");
+  if (pipe == nullptr) return "";
+  std::string name;
+  char line[2048];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    unsigned long long start = 0;
+    unsigned long long size = 0;
+    char type = 0;
+    int consumed = 0;
+    if (std::sscanf(line, "%llx %llx %c %n", &start, &size, &type, &consumed) != 3) continue;
+    if (type != 't' && type != 'T') continue;
+    const unsigned long long low = start & 0xFFFFFFFFu;
+    if (address >= low && address < low + size) {
+      name = line + consumed;
+      while (!name.empty() && name.back() == '\n') name.pop_back();
+    }
+  }
+  pclose(pipe);
+  return name;
+}
 
-bool haveAddr2line() { return std::system("addr2line --version >/dev/null 2>&1") == 0; }
+bool haveNm() {
+  return std::system("nm --version >/dev/null 2>&1") == 0;
+}
+
+std::uint32_t addressOf(const std::string& hexDigits) {
+  return static_cast<std::uint32_t>(std::stoul(hexDigits, nullptr, 16));
+}
+
+// addr2line answers "??" for code built without line information.
+bool hasLineInformation(const std::string& sourceLine) {
+  return sourceLine.rfind("??", 0) != 0;
+}
+
+bool haveAddr2line() {
+  return std::system("addr2line --version >/dev/null 2>&1") == 0;
+}
 
 std::string baseName(const char* path) {
   const std::string text = path;
@@ -202,9 +238,9 @@ struct PendingCase {
 
 TEST(IoCheckRoad, ReportsThePendingCodeAfterTheHeldOutput) {
   const PendingCase cases[] = {
-      {5, "  5", 5},       {32, " 32", 32},  {106, "106", 106},
-      {300, " 44", 44},    // only the low 8 bits
-      {256, "255", 255},   // low 8 bits 0: never exit code 0
+      {5, "  5", 5},     {32, " 32", 32},
+      {106, "106", 106}, {300, " 44", 44},  // only the low 8 bits
+      {256, "255", 255},                    // low 8 bits 0: never exit code 0
       {995, "227", 227},
   };
   for (const PendingCase& c : cases) {
@@ -234,7 +270,8 @@ TEST(IoCheckRoad, Addr2lineNamesTheFailingCheck) {
   const auto returnAddress = static_cast<std::uint32_t>(std::stoul(address, nullptr, 16));
   const std::string named = sourceLineOf(returnAddress - 1);
   if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
-  EXPECT_EQ(named, baseName(RUNTIME_PROBE_SOURCE) + ":" +
+  EXPECT_EQ(named,
+            baseName(RUNTIME_PROBE_SOURCE) + ":" +
                 std::to_string(lineOf(RUNTIME_PROBE_SOURCE, "// the failing statement's check")))
       << "addr2line output did not name the check";
 }
@@ -249,12 +286,11 @@ struct KindCase {
 
 TEST(RaiseErrorKindRoad, TranslatesTheKind) {
   const KindCase cases[] = {
-      {{"1"}, "203", 203},       {{"2"}, "204", 204},          {{"14"}, "202", 202},
-      {{"25"}, " 25", 25},       {{"127"}, "127", 127},        {{"200"}, " 72", 72},
-      {{"153"}, " 25", 25},      {{"130"}, "204", 204},        {{"0", "106"}, "106", 106},
-      {{"128", "32"}, " 32", 32},
-      {{"0"}, "255", 255},   // nothing pending: code 0 becomes 255
-      {{"22"}, "255", 255},  // the table's 0 becomes 255
+      {{"1"}, "203", 203},        {{"2"}, "204", 204},   {{"14"}, "202", 202},
+      {{"25"}, " 25", 25},        {{"127"}, "127", 127}, {{"200"}, " 72", 72},
+      {{"153"}, " 25", 25},       {{"130"}, "204", 204}, {{"0", "106"}, "106", 106},
+      {{"128", "32"}, " 32", 32}, {{"0"}, "255", 255},  // nothing pending: code 0 becomes 255
+      {{"22"}, "255", 255},                             // the table's 0 becomes 255
   };
   for (const KindCase& c : cases) {
     std::vector<std::string> arguments = {"kind"};
@@ -262,7 +298,11 @@ TEST(RaiseErrorKindRoad, TranslatesTheKind) {
     SCOPED_TRACE(c.arguments[0]);
     const ProbeRun run = runProbe(arguments, Output::file);
     EXPECT_EQ(run.exitCode, c.exitCode);
-    expectMessageAfter(run.out, heldOutput, c.codeField);
+    const std::string address = expectMessageAfter(run.out, heldOutput, c.codeField);
+    // The position right after the call, in the caller.
+    if (haveNm() && !address.empty()) {
+      EXPECT_EQ(functionContaining(addressOf(address) - 1), "main");
+    }
   }
 }
 
@@ -276,19 +316,19 @@ struct TrapCase {
 
 TEST(TrapRoad, ProcessorExceptionsEndWithTheirCode) {
   const TrapCase cases[] = {
-      {"null", "216", 216},
-      {"recursion", "202", 202},
+    {"null", "216", 216},
+    {"recursion", "202", 202},
 #if defined(__x86_64__) || defined(__i386__)
-      {"divide-by-zero", "200", 200},  // other processors do not trap it
+    {"divide-by-zero", "200", 200},  // other processors do not trap it
 #endif
-      {"bus", "216", 216},         // SIGBUS is an access violation too
-      {"raise-segv", "255", 255},  // sent, not a processor event
+    {"bus", "216", 216},         // SIGBUS is an access violation too
+    {"raise-segv", "255", 255},  // sent, not a processor event
 #if defined(__x86_64__) || defined(__i386__)
-      {"illegal-instruction", "255", 255},  // no row of its own
+    {"illegal-instruction", "255", 255},  // no row of its own
 #endif
-      {"fp-zero-divide", "200", 200},
-      {"fp-overflow", "205", 205},
-      {"fp-invalid", "207", 207},
+    {"fp-zero-divide", "200", 200},
+    {"fp-overflow", "205", 205},
+    {"fp-invalid", "207", 207},
   };
   for (const TrapCase& c : cases) {
     SCOPED_TRACE(c.scenario);
@@ -307,10 +347,11 @@ TEST(TrapRoad, Addr2lineNamesTheFaultingInstruction) {
   const ProbeRun run = runProbe({"null"}, Output::file);
   const std::string address = expectMessageAfter(run.out, heldOutput, "216");
   ASSERT_FALSE(address.empty());
-  const std::string named = sourceLineOf(static_cast<std::uint32_t>(std::stoul(address, nullptr, 16)));
+  const std::string named =
+      sourceLineOf(static_cast<std::uint32_t>(std::stoul(address, nullptr, 16)));
   if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
   EXPECT_EQ(named, baseName(RUNTIME_PROBE_SOURCE) + ":" +
-                std::to_string(lineOf(RUNTIME_PROBE_SOURCE, "// the null access")));
+                       std::to_string(lineOf(RUNTIME_PROBE_SOURCE, "// the null access")));
 }
 
 // ---- where the message goes, normal runs ----
@@ -349,7 +390,10 @@ TEST(StartupTable, ErrorInAStartupStepShutsDownOnlyTheStartedEntries) {
   EXPECT_EQ(run.exitCode, 25);
   // B's start-up had begun, so its shutdown step runs; C never started.
   EXPECT_EQ(run.err, "+A+L+B-B-L-A");
-  expectMessageAfter(run.out, "", " 25");
+  const std::string address = expectMessageAfter(run.out, "", " 25");
+  if (haveNm() && !address.empty()) {
+    EXPECT_EQ(functionContaining(addressOf(address) - 1), "(anonymous namespace)::startBFailing()");
+  }
 }
 
 TEST(StartupTable, FaultInAShutdownStepGoesOnWithTheRemainingSteps) {
@@ -372,18 +416,28 @@ TEST(ShutdownFailure, LostOutputEndsWithTheWriteFailuresCode) {
   EXPECT_EQ(noReader.exitCode, EPIPE);
 }
 
+TEST(ShutdownFailure, RemainingShutdownStepsRunOnce) {
+  const ProbeRun run = runProbe({"order"}, Output::pipeWithoutReader);
+  EXPECT_EQ(run.exitCode, EPIPE);
+  EXPECT_EQ(run.err, "+A+L+B+C-C-B-L-A");
+}
+
 TEST(ShutdownFailure, MessageNamesTheShutdownCheck) {
   const ProbeRun run = runProbe({"quiet-normal"}, Output::pipeWithoutReader);
   EXPECT_EQ(run.exitCode, EPIPE);
   std::smatch match;
-  ASSERT_TRUE(std::regex_match(run.err, match,
-                               std::regex("Error: Runtime error  32 at ([0-9A-F]{8})\n")))
+  ASSERT_TRUE(
+      std::regex_match(run.err, match, std::regex("Error: Runtime error  32 at ([0-9A-F]{8})\n")))
       << run.err;
+  const std::uint32_t address = addressOf(match[1].str());
+  if (haveNm()) {
+    EXPECT_EQ(functionContaining(address - 1), "finalizeRuntimeLibrary()");
+  }
   if (!haveAddr2line()) return;
-  const auto address = static_cast<std::uint32_t>(std::stoul(match[1].str(), nullptr, 16));
   const std::string named = sourceLineOf(address - 1);
   if (!hasLineInformation(named)) GTEST_SKIP() << "built without line information";
-  EXPECT_EQ(named, baseName(RUNTIME_SHUTDOWN_SOURCE) + ":" +
+  EXPECT_EQ(named,
+            baseName(RUNTIME_SHUTDOWN_SOURCE) + ":" +
                 std::to_string(lineOf(RUNTIME_SHUTDOWN_SOURCE, "shutdownCheck(outputBound,")));
 }
 

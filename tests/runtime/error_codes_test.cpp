@@ -43,17 +43,27 @@ TEST(MapExceptionCode, EveryRowAndTheRest) {
     std::uint32_t exception;
     int code;
   } rows[] = {
-      {statusAccessViolation, 216},       {statusArrayBoundsExceeded, 201},
-      {statusFloatDenormalOperand, 206},  {statusFloatDivideByZero, 200},
-      {statusFloatInexactResult, 207},    {statusFloatInvalidOperation, 207},
-      {statusFloatOverflow, 205},         {statusFloatStackCheck, 207},
-      {statusFloatUnderflow, 206},        {statusIntegerDivideByZero, 200},
-      {statusIntegerOverflow, 215},       {statusPrivilegedInstruction, 218},
-      {statusStackOverflow, 202},         {statusControlCExit, 217},
-      {0, 255},                           {0xC000001D, 255},  // illegal instruction
-      {0x80000003, 255},                  // breakpoint
-      {0xC000008B, 255},                  {0xC0000097, 255},  // neighbours of the table
-      {0xC00000FC, 255},                  {0xC00000FE, 255},
+      {statusAccessViolation, 216},
+      {statusArrayBoundsExceeded, 201},
+      {statusFloatDenormalOperand, 206},
+      {statusFloatDivideByZero, 200},
+      {statusFloatInexactResult, 207},
+      {statusFloatInvalidOperation, 207},
+      {statusFloatOverflow, 205},
+      {statusFloatStackCheck, 207},
+      {statusFloatUnderflow, 206},
+      {statusIntegerDivideByZero, 200},
+      {statusIntegerOverflow, 215},
+      {statusPrivilegedInstruction, 218},
+      {statusStackOverflow, 202},
+      {statusControlCExit, 217},
+      {0, 255},
+      {0xC000001D, 255},  // illegal instruction
+      {0x80000003, 255},  // breakpoint
+      {0xC000008B, 255},
+      {0xC0000097, 255},  // neighbours of the table
+      {0xC00000FC, 255},
+      {0xC00000FE, 255},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(mapExceptionCode(row.exception), row.code) << std::hex << row.exception;

@@ -142,7 +142,9 @@ TEST_F(StartupEnvironment, MaskOverrideUnderTheKeyboardCondition) {
 // The override reaches the arithmetic: with every mask set nothing traps;
 // with none set even an inexact quotient does.
 std::uint32_t trappedCode = 0;
-void recordTrap(std::uint32_t code, std::uintptr_t) { trappedCode = code; }
+void recordTrap(std::uint32_t code, std::uintptr_t) {
+  trappedCode = code;
+}
 
 TEST_F(StartupEnvironment, OverriddenMasksDecideWhatTraps) {
   const Extended one = extended::make(false, extended::exponentBias, extended::integerBit);

@@ -37,8 +37,12 @@ void marker(const char* text) {
 }
 
 // Start-up table entries that show their order.
-void startA() { marker("+A"); }
-void stopA() { marker("-A"); }
+void startA() {
+  marker("+A");
+}
+void stopA() {
+  marker("-A");
+}
 void startLibrary() {
   marker("+L");
   initRuntimeLibrary();
@@ -47,10 +51,18 @@ void stopLibrary() {
   marker("-L");
   finalizeRuntimeLibrary();
 }
-void startB() { marker("+B"); }
-void stopB() { marker("-B"); }
-void startC() { marker("+C"); }
-void stopC() { marker("-C"); }
+void startB() {
+  marker("+B");
+}
+void stopB() {
+  marker("-B");
+}
+void startC() {
+  marker("+C");
+}
+void stopC() {
+  marker("-C");
+}
 void startBFailing() {
   marker("+B");
   raiseErrorKind(25);
@@ -95,8 +107,12 @@ void writeHeld() {
   return recurse(depth + 1, limit) + frame[depth % sizeof frame];
 }
 
-Extended extendedOne() { return extended::make(false, extended::exponentBias, extended::integerBit); }
-Extended extendedHuge() { return extended::make(false, 0x7FFE, extended::integerBit); }
+Extended extendedOne() {
+  return extended::make(false, extended::exponentBias, extended::integerBit);
+}
+Extended extendedHuge() {
+  return extended::make(false, 0x7FFE, extended::integerBit);
+}
 
 }  // namespace
 

@@ -238,6 +238,10 @@ struct Case {
   int exitCode;
 };
 
+void PrintTo(const Case& testCase, std::ostream* os) {
+  *os << testCase.name;
+}
+
 std::string resultLine(const std::string& line) {
   return "\r\n" + line + "\r\n";
 }
@@ -368,6 +372,10 @@ struct Channels {
   Channel out;
 };
 
+void PrintTo(const Channels& channels, std::ostream* os) {
+  *os << channelName(channels.in) << " to " << channelName(channels.out);
+}
+
 class WholeRun : public testing::TestWithParam<std::tuple<Case, Channels>> {};
 
 TEST_P(WholeRun, GivesExactBytesAndExitCode) {
@@ -402,16 +410,30 @@ TEST(Masking, RejectsAddressesOfTheWrongForm) {
 // ---------------------------------------------------------------------------
 // Failing standard handles and failed writes at shutdown.
 
-TEST(FailingOutput, ClosedStandardOutputIs105) {
-  const RunResult result =
-      runProgram("1 -3 2\n", Channel::file, Channel::pipe, [] { close(STDOUT_FILENO); });
+// Standard input that never delivers anything and never ends (the program
+// itself holds the only writer): a run that got as far as reading would hang
+// until the time limit, so an exit with the code shows that the first
+// statement's check raised it.
+void standardInputThatNeverEnds() {
+  int ends[2];
+  if (pipe(ends) != 0) _exit(126);
+  dup2(ends[0], STDIN_FILENO);
+  close(ends[0]);
+}
+
+TEST(FailingOutput, ClosedStandardOutputIs105AtTheFirstLine) {
+  const RunResult result = runProgram("", Channel::file, Channel::pipe, [] {
+    standardInputThatNeverEnds();
+    close(STDOUT_FILENO);
+  });
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(result.exitCode, 105);
   EXPECT_EQ(result.output, "");
 }
 
 TEST(FailingOutput, FullCharacterDeviceIs28AtTheFirstLine) {
-  const RunResult result = runProgram("1 -3 2\n", Channel::file, Channel::pipe, [] {
+  const RunResult result = runProgram("", Channel::file, Channel::pipe, [] {
+    standardInputThatNeverEnds();
     const int fd = open("/dev/full", O_WRONLY);
     if (fd < 0) _exit(126);
     dup2(fd, STDOUT_FILENO);
