@@ -37,7 +37,7 @@ install_missing
 # ---- The two programs ----
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quadsolve -j2 >/dev/null
-program=$build/solver/quadsolve
+program=$build/quadsolve
 minimal=$work/minimal_reference
 gcc -O2 -static -o "$minimal" "$root/bench/minimal_reference.c"
 

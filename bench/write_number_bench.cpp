@@ -46,6 +46,12 @@ const ValueSet& values() {
   return set;
 }
 
+// Seconds per converted value, shown with an SI prefix (n for nanoseconds).
+benchmark::Counter secondsPerValue(const benchmark::State& state, std::size_t setSize) {
+  return benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(setSize),
+                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void realToTextWidth0Decimals2(benchmark::State& state) {
   const std::vector<Extended>& set = values().extendedValues;
   CountedText text;
@@ -56,9 +62,7 @@ void realToTextWidth0Decimals2(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(set.size()));
-  state.counters["ns/value"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(set.size()) * 1e-9,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["perValue"] = secondsPerValue(state, set.size());
 }
 BENCHMARK(realToTextWidth0Decimals2);
 
@@ -72,9 +76,7 @@ void snprintfLongDouble2Decimals(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(set.size()));
-  state.counters["ns/value"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * static_cast<double>(set.size()) * 1e-9,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["perValue"] = secondsPerValue(state, set.size());
 }
 BENCHMARK(snprintfLongDouble2Decimals);
 

@@ -36,7 +36,9 @@ std::string text(Extended value, std::int32_t width, std::int32_t decimals) {
   return std::string(counted.chars, counted.length);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::string padded(const std::string& body, std::int32_t cap) {
   if (cap <= static_cast<std::int32_t>(body.size())) return body;
@@ -83,8 +85,8 @@ void checkReal(Extended value, std::int32_t width, std::int32_t decimals) {
 
   const bool negative = value.sign();
   if (value.exponentField() == extended::maxExponentField) {
-    const char* word = value.significand == extended::integerBit ? (negative ? "-Inf" : "+Inf")
-                                                                   : "Nan";
+    const char* word =
+        value.significand == extended::integerBit ? (negative ? "-Inf" : "+Inf") : "Nan";
     require(t == padded(word, cap));
     return;
   }

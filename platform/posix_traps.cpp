@@ -30,9 +30,9 @@ constexpr std::uint32_t statusIllegalInstruction = 0xC000001D;
 constexpr std::size_t alternateStackSize = 64 * 1024;
 alignas(16) unsigned char alternateStack[alternateStackSize];
 
-// How far below the lowest address the stack may reach a fault still counts
+// How far below the lowest address the stack may grow to a fault still counts
 // as running off its end: the kernel keeps a guard gap of 256 pages below a
-// growing stack, and one frame may skip a little beyond it.
+// growing stack, and one large frame may reach a little beyond it.
 constexpr std::uintptr_t stackGuardReach = 2u * 1024 * 1024;
 // The reach assumed for a stack without a size limit.
 constexpr std::uintptr_t unlimitedStackReach =
@@ -47,8 +47,8 @@ struct TrapState {
   struct sigaction previousActions[hookedSignalCount];
   stack_t previousStack;
   // The address range in which a fault means that the stack has run out:
-  // from the top of the main thread's stack (as seen at installation) down to
-  // its size limit and the guard gap below it.
+  // from the top of the main thread's stack (as seen at installation; the
+  // program is single-threaded) down to its size limit and the guard gap.
   std::uintptr_t stackTop = 0;
   std::uintptr_t stackFloor = 0;
 };
@@ -75,13 +75,8 @@ void computeLoadBias() {
   loadBias.known = true;
 }
 
-[[gnu::noinline]] std::uintptr_t currentStackPosition() {
-  volatile unsigned char marker = 0;
-  return reinterpret_cast<std::uintptr_t>(&marker);
-}
-
 void computeStackRange() {
-  const std::uintptr_t top = currentStackPosition();
+  const auto top = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
   rlimit limit{};
   std::uintptr_t reach = unlimitedStackReach;
   if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&

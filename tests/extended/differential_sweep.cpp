@@ -35,10 +35,13 @@ std::uint16_t flagOfCode(std::uint32_t code) {
   }
 }
 
-void checkCase(Operation op, const Operands& x, Tally& tally) {
+void checkCase(Operation op, const Operands& x, Tally& tally, std::uint16_t mixedWord) {
   ++tally.cases;
   bool mismatch = false;
-  for (const std::uint16_t word : sweepControlWords) {
+  const std::uint16_t words[] = {sweepControlWords[0], sweepControlWords[1], sweepControlWords[2],
+                                 mixedWord};
+  for (const std::uint16_t word : words) {
+    if (word == 0) continue;
     const Outcome expected = runOnX87(op, x, word);
     const Outcome got = runOnModel(op, x, word);
     if (word == allMaskedWord) {
@@ -46,7 +49,7 @@ void checkCase(Operation op, const Operands& x, Tally& tally) {
     } else if (word == allUnmaskedWord) {
       const std::uint16_t flag = flagOfCode(expected.trapCode);
       for (int bit = 0; bit < 6; ++bit) tally.trapHits[bit] += (flag >> bit) & 1;
-    } else if (expected.trapCode != 0) {
+    } else if (word == programWord && expected.trapCode != 0) {
       ++tally.programWordTraps;
     }
     if (!agrees(op, word, expected, got)) {
@@ -67,7 +70,11 @@ void checkCase(Operation op, const Operands& x, Tally& tally) {
 Tally sweep(Operation op, std::uint64_t seed, std::uint64_t count) {
   Random random(seed * 0x100 + static_cast<std::uint64_t>(op));
   Tally tally;
-  for (std::uint64_t i = 0; i < count; ++i) checkCase(op, drawOperands(op, random), tally);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const Operands x = drawOperands(op, random);
+    const auto masks = static_cast<std::uint16_t>(random.next() & extended::exceptionMaskBits);
+    checkCase(op, x, tally, static_cast<std::uint16_t>(allUnmaskedWord | masks));
+  }
   return tally;
 }
 
@@ -75,7 +82,7 @@ std::string Tally::summary(Operation op) const {
   char text[512];
   int n =
       std::snprintf(text, sizeof text,
-                    "%-14s %10" PRIu64 " cases x 3 control words, %" PRIu64 " mismatching; flags",
+                    "%-14s %10" PRIu64 " cases x 4 control words, %" PRIu64 " mismatching; flags",
                     operationName(op), cases, mismatches);
   for (int bit = 0; bit < 6; ++bit) {
     n += std::snprintf(text + n, sizeof text - n, " %s %" PRIu64, flagNames[bit], flagHits[bit]);

@@ -25,10 +25,13 @@ struct Tally {
   std::string summary(Operation op) const;
 };
 
-// Checks one case under every sweep control word; adds to `tally`.
-void checkCase(Operation op, const Operands& x, Tally& tally);
+// Checks one case under every sweep control word, and under `mixedWord` when
+// it is nonzero (a word with some of the six exceptions masked); adds to
+// `tally`.
+void checkCase(Operation op, const Operands& x, Tally& tally, std::uint16_t mixedWord = 0);
 
-// `count` random cases of `op` from `seed`. Precondition: x87Available.
+// `count` random cases of `op` from `seed`, each also under a random mix of
+// masks. Precondition: x87Available.
 Tally sweep(Operation op, std::uint64_t seed, std::uint64_t count);
 
 // The bit (as in the status word) of the exception behind a platform code.

@@ -79,6 +79,23 @@ std::int64_t drawExponent(Random& r) {
   }
 }
 
+// floor(2^127 / d), saturated at 2^64 - 1. Domain: d >= 2^63.
+std::uint64_t power127Over(std::uint64_t d) {
+  if (d == integerBit) return ~std::uint64_t{0};
+  std::uint64_t remainder = integerBit;  // the high half of 2^127; the low half is zero
+  std::uint64_t quotient = 0;
+  for (int i = 0; i < 64; ++i) {
+    const bool carry = (remainder >> 63) != 0;
+    remainder <<= 1;
+    quotient <<= 1;
+    if (carry || remainder >= d) {
+      remainder -= d;
+      quotient |= 1;
+    }
+  }
+  return quotient;
+}
+
 Extended normal(Random& r) {
   return extended::make(r.coin(), field(drawExponent(r)), drawSignificand(r));
 }
@@ -241,7 +258,9 @@ Operands additive(Random& r) {
       return Operands{a, extended::make(r.coin(), field(e), sigs[r.below(3)])};
     }
     case 3: {  // both near the top: overflow, sometimes only after rounding
-      a = extended::make(r.coin(), field(maxFinite - r.between(0, 2)), drawSignificand(r));
+      const std::uint64_t nearCarry = ~std::uint64_t{0} << r.below(3);
+      a = extended::make(r.coin(), field(maxFinite - r.between(0, 2)),
+                         r.coin() ? nearCarry : drawSignificand(r));
       const std::int64_t e = maxFinite - r.between(0, 70);
       return Operands{a,
                       extended::make(a.sign() != (r.below(4) == 0), field(e), drawSignificand(r))};
@@ -290,6 +309,29 @@ Operands multiplicative(Random& r, bool divide) {
     b = extended::make(r.coin(), static_cast<std::uint16_t>(eb), drawSignificand(r));
   }
   Extended a = extended::make(r.coin(), static_cast<std::uint16_t>(ea), drawSignificand(r));
+  if (b.exponentField() != 0 && r.below(4) == 0) {
+    // A result a few units from a power of two. For multiply, b's significand
+    // a few units from 2^127 / a's: the product may round up into the next
+    // binade, here placed at the bottom of the normal range (tiny only before
+    // rounding) or at its top (overflow only after rounding). A quotient of
+    // 64-bit significands never lies within half an ulp below a power of two;
+    // for divide, a's significand a few units from b's gives quotients next
+    // to 1 on both sides.
+    const std::int64_t delta = r.between(-3, 3);
+    if (divide) {
+      a.significand = b.significand + static_cast<std::uint64_t>(delta);
+    } else {
+      b.significand = power127Over(a.significand) + static_cast<std::uint64_t>(delta);
+      const std::int64_t resultField = r.coin() ? 0 : maxFinite;
+      const std::int64_t bField = resultField + bias - ea;
+      if (bField >= 1 && bField <= maxFinite) {
+        b.signExponent = static_cast<std::uint16_t>((b.signExponent & 0x8000) | bField);
+      }
+    }
+    a.significand |= integerBit;
+    b.significand |= integerBit;
+    return Operands{a, b};
+  }
   if (divide && r.below(4) == 0) {
     // An exact quotient: a = q·b with q and b short enough for 64 bits.
     const unsigned qBits = static_cast<unsigned>(r.below(32)) + 1;

@@ -3,9 +3,11 @@
 // road into a run-time error, the shutdown order and shutdown failures.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +28,8 @@ enum class Output {
   pipe,
   pipeWithoutReader,  // the reader has closed before the program starts
   fileWithoutRoom,    // RLIMIT_FSIZE 0 with SIGXFSZ ignored: writes fail with EFBIG
+  terminal,           // a pseudo-terminal in raw mode: a character device
+  closed,             // no standard output descriptor at all
 };
 
 struct ProbeRun {
@@ -80,7 +84,13 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
     outPath = testing::TempDir() + "runtime_probe_out_XXXXXX";
     outWrite = mkostemp(outPath.data(), O_CLOEXEC);
     EXPECT_GE(outWrite, 0);
-  } else {
+  } else if (output == Output::terminal) {
+    termios raw{};
+    cfmakeraw(&raw);
+    EXPECT_EQ(openpty(&outRead, &outWrite, nullptr, &raw, nullptr), 0);
+    fcntl(outRead, F_SETFD, FD_CLOEXEC);
+    fcntl(outWrite, F_SETFD, FD_CLOEXEC);
+  } else if (output != Output::closed) {
     int outPipe[2];
     EXPECT_EQ(pipe2(outPipe, O_CLOEXEC), 0);
     outRead = outPipe[0];
@@ -100,8 +110,12 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
   const pid_t child = fork();
   if (child == 0) {
     const int nullInput = open("/dev/null", O_RDONLY);
-    if (nullInput < 0 || dup2(nullInput, STDIN_FILENO) < 0 || dup2(outWrite, STDOUT_FILENO) < 0 ||
-        dup2(errPipe[1], STDERR_FILENO) < 0) {
+    if (nullInput < 0 || dup2(nullInput, STDIN_FILENO) < 0 || dup2(errPipe[1], STDERR_FILENO) < 0) {
+      _exit(126);
+    }
+    if (output == Output::closed) {
+      close(STDOUT_FILENO);
+    } else if (dup2(outWrite, STDOUT_FILENO) < 0) {
       _exit(126);
     }
     if (output == Output::fileWithoutRoom) {
@@ -113,7 +127,7 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
     _exit(127);
   }
   EXPECT_GT(child, 0);
-  close(outWrite);
+  if (outWrite >= 0) close(outWrite);
   close(errPipe[1]);
   if (outRead >= 0) {
     drain({outRead, errPipe[0]}, {&run.out, &run.err});
@@ -362,6 +376,21 @@ TEST(Message, OutsideConsoleModeGoesToTheMessageBoxStandIn) {
   EXPECT_EQ(run.out, heldOutput);  // written out by the shutdown, nothing else
   EXPECT_TRUE(std::regex_match(run.err, std::regex("Error: Runtime error   5 at [0-9A-F]{8}\n")))
       << run.err;
+}
+
+TEST(Message, OnATerminalHeldBytesComeFirstToo) {
+  // Lines go out as they end; "held" has no line end yet.
+  const ProbeRun run = runProbe({"io", "106"}, Output::terminal);
+  EXPECT_EQ(run.exitCode, 106);
+  expectMessageAfter(run.out, heldOutput, "106");
+}
+
+TEST(Message, NoStandardOutputStillEndsWithTheCode) {
+  // Binding ConsoleOut fails (105); the message has nowhere to go.
+  const ProbeRun run = runProbe({"io", "5"}, Output::closed);
+  EXPECT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 105);
+  EXPECT_EQ(run.err, "");
 }
 
 TEST(NormalRun, HeldOutputComesOutAtShutdownWithExitCodeZero) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "extended/extended.h"
+#include "extended/fpu_environment.h"
 #include "textio/number_conversions.h"
 
 namespace {
@@ -240,6 +241,29 @@ TEST(SpecialValues, NonCanonicalEncodingsWriteTheNumberTheyHold) {
   }
 }
 
+TEST(SpecialValues, NoExceptionThatTheProgramTrapsOn) {
+  // Every encoding, canonical or not, converts without an invalid operation,
+  // a division by zero or an overflow; the words need no arithmetic at all.
+  constexpr std::uint16_t trapping =
+      extended::flagInvalid | extended::flagZeroDivide | extended::flagOverflow;
+  for (std::uint32_t field = 0; field <= 0x7FFF; field += field < 16500 && field > 16300 ? 1 : 7) {
+    for (const std::uint64_t significand : {std::uint64_t{0x8000000000000000u}, ~std::uint64_t{0},
+                                            std::uint64_t{1}, std::uint64_t{0x4000000000000000u}}) {
+      for (const std::int32_t decimals : {-1, 2, 216}) {
+        const Extended x =
+            extended::make(field % 2 == 0, static_cast<std::uint16_t>(field), significand);
+        extended::clearStatus();
+        realText(x, 0, decimals);
+        const std::uint16_t flags = extended::statusFlags();
+        EXPECT_EQ(flags & trapping, 0) << "field " << field << " significand " << significand;
+        if (field == 0x7FFF) {
+          EXPECT_EQ(flags, 0);
+        }
+      }
+    }
+  }
+}
+
 // ---- Integers ----
 
 TEST(IntegerText, DigitsSignAndField) {
@@ -312,7 +336,7 @@ TEST(GenerateDigits, PositionsAndDecimalRounding) {
   EXPECT_EQ(digitsOf(9.9994, 4), "09999");
   EXPECT_EQ(digitsOf(1.375, 2), "014");
   EXPECT_EQ(digitsOf(15.96, 2), "160");  // the carry stays inside
-  EXPECT_EQ(digitsOf(0.5, 1), "01");  // a dropped 5 rounds up
+  EXPECT_EQ(digitsOf(0.5, 1), "01");     // a dropped 5 rounds up
   EXPECT_EQ(digitsOf(0.4999, 1), "00");
   // The last digit: m × 10^17 rounded to an integer, ties to even.
   EXPECT_EQ(digitsOf(std::ldexp(1.0, -57), 18), "0000000000000000001");  // 0.69… rounds up

@@ -80,8 +80,8 @@ TEST(NumberWriters, FieldsWiderThanACountedText) {
     writeReal(ConsoleOut, real(-2.0), 1000, -1);  // 18 digits: the width capped at 255
     writeReal(ConsoleOut, extended::negativeInfinity, 256, 2);
   });
-  EXPECT_EQ(out.bytes, spaces(299) + "7" + spaces(296) + "1.50" + spaces(974) + "-2.00000000000000000E+0000" +
-                           spaces(252) + "-Inf");
+  EXPECT_EQ(out.bytes, spaces(299) + "7" + spaces(296) + "1.50" + spaces(974) +
+                           "-2.00000000000000000E+0000" + spaces(252) + "-Inf");
   EXPECT_EQ(out.exitCode, 0);
 }
 
@@ -113,8 +113,7 @@ TEST(NumberWriters, SpacesStopOnAPendingErrorButTheTextIsWritten) {
     writeInteger(ConsoleOut, -7, 100);  // one run of 64 of the 98, then "-7"
     writeInteger(ConsoleOut, 8, 64);    // 63 spaces: a single run, no test
   });
-  EXPECT_EQ(out.bytes,
-            spaces(64) + spaces(251) + "1.50" + spaces(64) + "-7" + spaces(63) + "8");
+  EXPECT_EQ(out.bytes, spaces(64) + spaces(251) + "1.50" + spaces(64) + "-7" + spaces(63) + "8");
   EXPECT_EQ(out.exitCode, 99);
 }
 
