@@ -71,7 +71,7 @@ constexpr auto powersOfTen = [] {
 // M = ⌈2^k / 10^n⌉, which fits 64 bits. The error e = M · 10^n − 2^k is below
 // 10^n < 2^(k − 62), so x · e < 2^k and the quotient is exact.
 __extension__ using Unsigned128 = unsigned __int128;
-constexpr std::uint64_t largestQuotientDividend = std::uint64_t{1} << 61;
+[[maybe_unused]] constexpr std::uint64_t largestQuotientDividend = std::uint64_t{1} << 61;
 struct PowerOfTenDivisor {
   std::uint64_t multiplier;
   int shift;
@@ -89,8 +89,11 @@ constexpr auto powerOfTenDivisors = [] {
 
 std::uint64_t divideByPowerOfTen(std::uint64_t x, std::int32_t n) {
   assert(x < largestQuotientDividend && n >= 0 && n <= significantDigits);
+  if (n == 0) return x;
+  // From 10^1 on the shift is at least 66: the high word, shifted.
   const PowerOfTenDivisor& divisor = powerOfTenDivisors[static_cast<std::size_t>(n)];
-  return static_cast<std::uint64_t>((Unsigned128{x} * divisor.multiplier) >> divisor.shift);
+  const auto high = static_cast<std::uint64_t>((Unsigned128{x} * divisor.multiplier) >> 64);
+  return high >> (divisor.shift - 64);
 }
 
 // "00" "01" .. "99": two digits per division.
@@ -121,13 +124,21 @@ constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
 // Domain: value < 10^count.
 void spellDigits(std::uint64_t value, int count, char* out) {
   char* position = out + count;
-  while (count >= 2) {
+  while (count >= 2 && value > UINT32_MAX) {
     position -= 2;
     std::memcpy(position, &digitPairs[2 * (value % 100)], 2);
     value /= 100;
     count -= 2;
   }
-  if (count == 1) *--position = static_cast<char>('0' + value % 10);
+  // The rest in 32 bits, where the divisions by 100 are cheaper.
+  auto rest = static_cast<std::uint32_t>(value);
+  while (count >= 2) {
+    position -= 2;
+    std::memcpy(position, &digitPairs[2 * (rest % 100)], 2);
+    rest /= 100;
+    count -= 2;
+  }
+  if (count == 1) *--position = static_cast<char>('0' + rest % 10);
 }
 
 // Sets the text's length to the larger of `length` and `width` (width at most

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,15 @@ const char* const programPath = QUADSOLVE_PROGRAM;
 // A run that does not finish by then is killed (SIGALRM) and so fails.
 constexpr unsigned runTimeLimitSeconds = 20;
 constexpr char maskedAddress[] = "XXXXXXXX";
+
+// The runners rely on descriptors 0 to 2 being taken, so that nothing they
+// open lands there (the tests may be started without standard input).
+[[maybe_unused]] const bool standardDescriptorsTaken = [] {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) < 0) open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+  }
+  return true;
+}();
 
 enum class Channel { file, pipe, terminal };
 
@@ -311,6 +321,11 @@ const std::vector<Case>& cases() {
       {"NegativeZeroWithHugeExponent", "0 1 -0e9999\n", resultLine("1 0.00"), 0},
       {"InfiniteRoots", "1 0 -1e5120\n", resultLine("2 -Inf +Inf"), 0},
       {"InfiniteCDegenerate", "0 0 1e5120\n", resultLine("-1"), 0},
+      // Underflow and denormal operands do not trap.
+      {"CoefficientUnderflowsToZero", "1e-400 2 -3\n", resultLine("1 1.50"), 0},
+      {"DenormalRoot", "0 1 -1e-320\n", resultLine("1 0.00"), 0},
+      {"DenormalCoefficients", "0 1e-310 -1e-310\n", resultLine("1 1.00"), 0},
+      {"DenormalQuadratic", "1e-310 0 -1e-310\n", resultLine("2 -1.00 1.00"), 0},
       // Large roots: the exponent form from 2^120 up, with a sign position.
       {"ExponentFormTwoRoots", "1 0 -1e80\n", resultLine("2 -1.0E+0040  1.0E+0040"), 0},
       {"ExponentFormPositive", "0 1 -2e36\n", resultLine("1  2.0E+0036"), 0},
@@ -668,6 +683,121 @@ TEST(Terminal, Byte26IsTheEndOfInput) {
   EXPECT_EQ(session.awaitOutput(13), "2 0.00 3.00\r\n");
   const RunResult result = session.finish();  // the final line meets the end too
   EXPECT_EQ(result.exitCode, 0);
+}
+
+// Typed on a terminal, read from a pipe: output for a pipe is held and goes
+// out in one piece when the program ends.
+TEST(Terminal, OutputToAPipeIsHeldUntilTheEnd) {
+  int master = -1;
+  int slave = -1;
+  openRawTerminal(master, slave);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(slave, STDIN_FILENO);
+    dup2(ends[1], STDOUT_FILENO);
+    close(slave);
+    close(master);
+    close(ends[0]);
+    close(ends[1]);
+    execProgram({});
+  }
+  close(slave);
+  close(ends[1]);
+  const auto nothingYet = [&] {
+    pollfd ready{ends[0], POLLIN, 0};
+    return poll(&ready, 1, static_cast<int>(settleTime.count())) == 0;
+  };
+  EXPECT_TRUE(nothingYet());
+  writeAll(master, "1 -3 2\n");
+  EXPECT_TRUE(nothingYet());
+  writeAll(master, "\n");
+  const std::string output = readToEnd(ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(ends[0]);
+  close(master);
+  const RunResult result = decodeStatus(status, output);
+  EXPECT_EQ(result.output, resultLine("2 1.00 2.00"));
+  EXPECT_TRUE(result.exited);
+  EXPECT_EQ(result.exitCode, 0);
+}
+
+// ---------------------------------------------------------------------------
+// A seeded sweep (CTest label long): equations a(x - r1)(x - r2) + a·k with
+// integer a and roots on a grid of quarters. Every coefficient is a short exact
+// decimal, every step of the formula is exact, so the expected line follows
+// from the construction alone: the code, and the roots smaller first with
+// exactly two decimals. A zero root carries the sign of a, since it is a
+// difference of equal values (+0) divided by 2·a.
+
+// n / 16 as an exact decimal text: "-12.0625", "0", "3".
+std::string sixteenths(std::int64_t n) {
+  if (n == 0) return "0";
+  std::string text = n < 0 ? "-" : "";
+  const std::int64_t magnitude = n < 0 ? -n : n;
+  text += std::to_string(magnitude / 16);
+  if (const std::int64_t fraction = magnitude % 16; fraction != 0) {
+    std::string digits = std::to_string(fraction * 625);
+    digits.insert(0, 4 - digits.size(), '0');
+    text += "." + digits;
+  }
+  return text;
+}
+
+// A root q / 4 with two decimals, a zero carrying the sign `negativeZero`.
+std::string quarterRoot(std::int64_t q, bool negativeZero) {
+  static const char* const quarterDecimals[] = {"00", "25", "50", "75"};
+  const std::int64_t magnitude = q < 0 ? -q : q;
+  const std::string sign = (q < 0 || (q == 0 && negativeZero)) ? "-" : "";
+  return sign + std::to_string(magnitude / 4) + "." + quarterDecimals[magnitude % 4];
+}
+
+TEST(Sweep, ExactEquationsGiveTheirConstructedLines) {
+  constexpr int equationCount = 1500;
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<int> coefficient(1, 9);
+  std::uniform_int_distribution<int> quarter(-160, 160);
+  std::uniform_int_distribution<int> kind(0, 3);
+  for (int i = 0; i < equationCount; ++i) {
+    const std::int64_t a = coefficient(random) * (random() % 2 == 0 ? 1 : -1);
+    // Every eighth equation has a zero root, whose sign the line shows.
+    std::int64_t q1 = i % 8 == 0 ? 0 : quarter(random);
+    std::int64_t q2 = quarter(random);
+    const int shape = kind(random);  // 0, 1: two roots; 2: double root; 3: none
+    if (shape >= 2 || q1 == q2) q2 = q1;
+    const std::int64_t k = shape == 3 ? coefficient(random) : 0;
+    // In sixteenths: b = -a(r1 + r2), c = a·r1·r2 + a·k.
+    const std::int64_t b16 = -a * (q1 + q2) * 4;
+    const std::int64_t c16 = a * q1 * q2 + a * k * 16;
+    const std::string input =
+        std::to_string(a) + " " + sixteenths(b16) + " " + sixteenths(c16) + "\n";
+    std::string line;
+    if (k != 0) {
+      line = "0";
+    } else if (q1 == q2) {
+      line = "3 " + quarterRoot(q1, a < 0);
+    } else {
+      line =
+          "2 " + quarterRoot(std::min(q1, q2), a < 0) + " " + quarterRoot(std::max(q1, q2), a < 0);
+    }
+    const RunResult result = runProgram(input, Channel::pipe, Channel::pipe);
+    ASSERT_EQ(result.output, resultLine(line)) << "input: " << input;
+    ASSERT_EQ(result.exitCode, 0) << "input: " << input;
+  }
+}
+
+TEST(Sweep, TextsOfTheConstruction) {
+  EXPECT_EQ(sixteenths(0), "0");
+  EXPECT_EQ(sixteenths(-193), "-12.0625");
+  EXPECT_EQ(sixteenths(48), "3");
+  EXPECT_EQ(sixteenths(8), "0.5000");
+  EXPECT_EQ(quarterRoot(-5, false), "-1.25");
+  EXPECT_EQ(quarterRoot(8, false), "2.00");
+  EXPECT_EQ(quarterRoot(2, false), "0.50");
+  EXPECT_EQ(quarterRoot(0, true), "-0.00");
+  EXPECT_EQ(quarterRoot(0, false), "0.00");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
