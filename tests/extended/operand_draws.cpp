@@ -42,7 +42,7 @@ std::uint64_t drawSignificand(Random& r) {
       if (r.coin()) s ^= std::uint64_t{1} << r.below(63);
       return s | integerBit;
     }
-    case 5: {  // random top, low part 100..0, 011..1 or 100..01 at a random place
+    case 5: {  // random top, low bits 100..0, 011..1 or 100..01 at a random place
       const unsigned width = static_cast<unsigned>(r.below(63)) + 1;
       const std::uint64_t half = std::uint64_t{1} << (width - 1);
       const std::uint64_t patterns[] = {half, half - 1, half + 1, 0};
@@ -332,14 +332,14 @@ Operands multiplicative(Random& r, bool divide) {
     b.significand |= integerBit;
     return Operands{a, b};
   }
-  if (divide && r.below(4) == 0) {
+  if (divide && b.exponentField() != 0 && r.below(4) == 0) {
     // An exact quotient: a = q·b with q and b short enough for 64 bits.
     const unsigned qBits = static_cast<unsigned>(r.below(32)) + 1;
     const std::uint64_t q = (r.next() >> (64 - qBits)) | (std::uint64_t{1} << (qBits - 1));
-    const std::uint64_t bShort = (b.significand | integerBit) >> qBits;
+    const std::uint64_t bShort = b.significand >> qBits;
     const std::uint64_t product = q * bShort;
-    const int normalize = std::countl_zero(product);
-    a = extended::make(r.coin(), a.exponentField(), product << normalize);
+    b.significand = bShort << std::countl_zero(bShort);
+    a = extended::make(r.coin(), a.exponentField(), product << std::countl_zero(product));
   }
   return Operands{a, b};
 }
