@@ -5,7 +5,7 @@
 # The wine prefix is DIR (the win32 toolchain passes one private to the build
 # tree), else WINEPREFIX, else ./wineprefix. It is created on first use under
 # a lock, so that tests started in parallel do not race to create it, with
-# wine's null graphics driver. Wine's own diagnostics are silenced, so that
+# wine's null graphics driver and without its crash debugger. Wine's own diagnostics are silenced, so that
 # standard output and standard error carry only what the program writes. The
 # exit status is the program's.
 #
@@ -38,6 +38,11 @@ if [[ ! -f "$ready" ]]; then
       # display, and tests can look at them.
       "$wine_program" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
         </dev/null >/dev/null 2>&1 || exit 1
+      # No debugger is started for an exception that nothing handles: the
+      # process just ends, with the exception code as its exit code.
+      "$wine_program" reg delete \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+        </dev/null >/dev/null 2>&1
       wineserver -k
       touch "$ready"
     fi

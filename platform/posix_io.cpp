@@ -62,8 +62,15 @@ bool waitUntilReady(int fd, short events) {
   }
 }
 
-bool isTryAgain(int code) {
-  return code == EAGAIN || code == EWOULDBLOCK;
+// After a read or write on `fd` failed with errno `code`: true when the call
+// is to be repeated (it was interrupted, or the descriptor is non-blocking and
+// has now become ready for `events`); false, with the code recorded, when the
+// failure stands.
+bool repeatAfterFailure(int fd, int code, short events) {
+  if (code == EINTR) return true;
+  if (code == EAGAIN || code == EWOULDBLOCK) return waitUntilReady(fd, events);
+  recordFailure(code);
+  return false;
 }
 
 int descriptorOf(Handle handle) {
@@ -142,14 +149,7 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
       delivered = static_cast<std::uint32_t>(got);
       return true;
     }
-    const int code = errno;
-    if (code == EINTR) continue;
-    if (isTryAgain(code)) {
-      if (!waitUntilReady(fd, POLLIN)) return false;
-      continue;
-    }
-    recordFailure(code);
-    return false;
+    if (!repeatAfterFailure(fd, errno, POLLIN)) return false;
   }
 }
 
@@ -170,14 +170,7 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
       recordFailure(EIO);
       return false;
     }
-    const int code = errno;
-    if (code == EINTR) continue;
-    if (isTryAgain(code)) {
-      if (!waitUntilReady(fd, POLLOUT)) return false;
-      continue;
-    }
-    recordFailure(code);
-    return false;
+    if (!repeatAfterFailure(fd, errno, POLLOUT)) return false;
   }
   return true;
 }

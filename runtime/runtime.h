@@ -38,7 +38,9 @@ extern const StartupTable startupTable;
 // Entries whose start-up has begun.
 extern std::int32_t startedCount;
 
-// Installs the trap hook and runs the table's start-up steps in order. The
+// Starts the platform layer (on POSIX: a write to a closed pipe or beyond the
+// file-size limit fails with a code instead of a signal ending the process),
+// installs the trap hook and runs the table's start-up steps in order. The
 // table is kept for terminateProgram's shutdown steps: it must be static.
 void initRuntime(const StartupTable& table);
 // The run-time library's start-up step: the mask override (under the keyboard

@@ -11,6 +11,8 @@
 std::int32_t exitCode = 0;
 std::uintptr_t errorAddress = 0;
 
+// Kinds 10 and 15 to 24 have codes that name no event of this program; they
+// stand as numbers.
 const std::uint8_t errorKindCodes[errorKindTableSize] = {
     0,  // kind 0 reports the pending I/O code instead
     errorOutOfMemory,

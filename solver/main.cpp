@@ -83,9 +83,12 @@ Extended rootWithMinus() {
   return extended::divide(difference, twiceA());
 }
 
-// One root of the result line: a space, then the stored double.
+// One root of the result line: a space, then the stored double, loaded only
+// after the space is written (the order of the two calls is fixed here, not
+// left to the order in which arguments happen to be evaluated).
 TextStream& writeRoot(TextStream& stream, double root) {
-  return writeReal(writeChar(stream, rootSeparator), load(root), rootWidth, rootDecimals);
+  TextStream& spaced = writeChar(stream, rootSeparator);
+  return writeReal(spaced, load(root), rootWidth, rootDecimals);
 }
 
 }  // namespace

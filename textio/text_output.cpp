@@ -19,7 +19,9 @@ struct SpaceRun {
 };
 constexpr SpaceRun spaceRun;
 
-constexpr std::uint8_t crLf[] = {13, 10};
+constexpr std::uint8_t carriageReturn = 13;
+constexpr std::uint8_t lineFeed = 10;
+constexpr std::uint8_t crLf[] = {carriageReturn, lineFeed};
 
 }  // namespace
 
@@ -86,7 +88,7 @@ TextStream& writeLine(TextStream& stream) {
     if ((stream.flags & crLfStyle) != 0) {
       writeBytes(stream, crLf, sizeof crLf);
     } else {
-      writeBytes(stream, crLf + 1, 1);
+      writeBytes(stream, &lineFeed, 1);
     }
   }
   flushStream(stream);

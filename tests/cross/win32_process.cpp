@@ -200,21 +200,40 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
       inputWriter.reset();
     });
   }
-  std::thread errorCollector([&] { result.errorOutput = readAll(errorReader.get()); });
-  std::thread outputCollector;
-  if (outputReader.get() != nullptr) {
-    outputCollector = std::thread([&] { result.output = readAll(outputReader.get()); });
-  }
 
-  result.finished = WaitForSingleObject(processHandle.get(), options.timeLimitMs) == WAIT_OBJECT_0;
+  // The pipes are drained while the child runs and once more after it has
+  // ended; their end of data is not awaited, since a process that the child
+  // started (a debugger, say) may hold them open.
+  const auto drain = [](HANDLE pipe, std::string& bytes) {
+    if (pipe == nullptr) return;
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+      std::string chunk(available, '\0');
+      DWORD got = 0;
+      if (!ReadFile(pipe, chunk.data(), available, &got, nullptr) || got == 0) return;
+      bytes.append(chunk, 0, got);
+    }
+  };
+  const ULONGLONG deadline = GetTickCount64() + options.timeLimitMs;
+  for (;;) {
+    drain(outputReader.get(), result.output);
+    drain(errorReader.get(), result.errorOutput);
+    if (WaitForSingleObject(processHandle.get(), 5) == WAIT_OBJECT_0) {
+      result.finished = true;
+      break;
+    }
+    if (GetTickCount64() >= deadline) break;
+  }
   if (!result.finished) {
     TerminateProcess(processHandle.get(), 0xDEAD);
     WaitForSingleObject(processHandle.get(), INFINITE);
   }
+  drain(outputReader.get(), result.output);
+  drain(errorReader.get(), result.errorOutput);
   GetExitCodeProcess(processHandle.get(), &result.exitCode);
+  // A child that ended without reading all its input leaves the feeder with a
+  // broken pipe, which ends its write.
   if (feeder.joinable()) feeder.join();
-  if (outputCollector.joinable()) outputCollector.join();
-  errorCollector.join();
 
   if (options.out == Channel::file) result.output = readFileBytes(outputPath);
   if (!inputPath.empty()) DeleteFileA(inputPath.c_str());

@@ -27,7 +27,7 @@ enum class Output {
   file,
   pipe,
   pipeWithoutReader,  // the reader has closed before the program starts
-  fileWithoutRoom,    // RLIMIT_FSIZE 0 with SIGXFSZ ignored: writes fail with EFBIG
+  fileWithoutRoom,    // RLIMIT_FSIZE 0: writes fail with EFBIG (the program ignores SIGXFSZ)
   terminal,           // a pseudo-terminal in raw mode: a character device
   closed,             // no standard output descriptor at all
 };
@@ -119,7 +119,7 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
       _exit(126);
     }
     if (output == Output::fileWithoutRoom) {
-      signal(SIGXFSZ, SIG_IGN);
+      signal(SIGXFSZ, SIG_DFL);  // the program itself must keep it from ending the run
       const rlimit noRoom{0, 0};
       setrlimit(RLIMIT_FSIZE, &noRoom);
     }
@@ -353,6 +353,20 @@ TEST(TrapRoad, ProcessorExceptionsEndWithTheirCode) {
       expectMessageAfter(run.out, heldOutput, c.codeField);
       EXPECT_EQ(run.err, "");
     }
+  }
+}
+
+TEST(TrapRoad, SignalsThatAreNotProcessorExceptionsKeepTheirDefaultAction) {
+  const struct {
+    const char* scenario;
+    int signal;
+  } cases[] = {{"raise-int", SIGINT}, {"raise-term", SIGTERM}, {"raise-abort", SIGABRT}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const ProbeRun run = runProbe({c.scenario}, Output::file);
+    EXPECT_FALSE(run.exited);
+    EXPECT_EQ(run.signal, c.signal);
+    EXPECT_EQ(run.out.find("Runtime error"), std::string::npos) << run.out;
   }
 }
 

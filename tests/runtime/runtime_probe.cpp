@@ -10,6 +10,8 @@
 //   null | divide-by-zero | recursion | bus | illegal-instruction
 //                     a real processor fault
 //   raise-segv        SIGSEGV sent by the program itself
+//   raise-int | raise-term | raise-abort
+//                     a signal that is not hooked, sent by the program itself
 //   fp-zero-divide | fp-overflow | fp-invalid    an unmasked extended trap
 //   order | order-startup-error | order-shutdown-fault
 //                     a start-up table whose steps write markers to stderr
@@ -172,6 +174,12 @@ int main(int argc, char** argv) {
     __builtin_trap();
   } else if (scenario == "raise-segv") {
     raise(SIGSEGV);
+  } else if (scenario == "raise-int") {
+    raise(SIGINT);
+  } else if (scenario == "raise-term") {
+    raise(SIGTERM);
+  } else if (scenario == "raise-abort") {
+    raise(SIGABRT);
   } else if (scenario == "recursion") {
     recurse(0, static_cast<unsigned long>(-1) - static_cast<unsigned long>(argc));
   } else if (scenario == "fp-zero-divide") {

@@ -42,6 +42,11 @@ class OutputTest : public TextStreamTest {
     standard.redirect(1, file.get());
     return file.get();
   }
+  // Standard output goes to a pipe whose reader has already closed its end.
+  void outputToPipeWithoutReader() {
+    auto pipe = testing_support::makePipe();
+    standard.redirect(1, pipe.writeEnd.get());
+  }
   Descriptor file;
 };
 
@@ -175,11 +180,19 @@ TEST_F(OutputTest, WriteSpacesStopsAfterARunWhenACodeIsPending) {
 
 // ---- Failed writes ----
 
+TEST_F(OutputTest, WriteSpacesStopsAfterTheRunWhoseWriteFailed) {
+  outputToPipeWithoutReader();
+  SystemCallStandIn standIn;
+  // The second run of 64 fills the buffer and its write fails: the 172
+  // spaces still to come are not taken into the emptied buffer.
+  writeSpaces(ConsoleOut, 300);
+  EXPECT_EQ(pendingIoError, std::uint32_t{EPIPE});
+  EXPECT_EQ(standIn.writes, 1);
+  EXPECT_EQ(ConsoleOut.bufPos, 0u);
+}
+
 TEST_F(OutputTest, ReaderClosingItsEndDropsTheHeldBytes) {
-  auto pipe = testing_support::makePipe();
-  standard.redirect(1, pipe.writeEnd.get());
-  pipe.writeEnd.reset();
-  pipe.readEnd.reset();
+  outputToPipeWithoutReader();
   SystemCallStandIn standIn;
   writeText(ConsoleOut, std::string(300, 'x'));
   EXPECT_EQ(pendingIoError, std::uint32_t{EPIPE});
