@@ -57,8 +57,10 @@ void releaseHandle(Handle handle);
 // Ends the process at once with the given exit code. Async-signal-safe.
 [[noreturn]] void exitProcess(std::uint32_t code);
 
-// Start-up of the layer itself: on POSIX, SIGPIPE is ignored so that a write
-// to a closed pipe fails with EPIPE instead of ending the process.
+// Start-up of the layer itself. On POSIX, SIGPIPE and SIGXFSZ are ignored, so
+// that a write to a closed pipe fails with EPIPE (32) and a write past the
+// file-size limit with EFBIG (27) instead of ending the process with its
+// output still held.
 void initPlatform();
 
 // ---- Keyboard type and registry, for the floating-point mask override ----

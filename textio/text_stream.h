@@ -68,7 +68,13 @@ extern TextStream ConsoleErr;
 extern thread_local std::uint32_t pendingIoError;
 void setPendingIoError(std::uint32_t code);
 
-// Binding and the operation slots.
+// Binding and the operation slots. Each returns 0 or the code it also stored:
+// openStream 102 for a record that was never initialised, or the binding's
+// code; bindStandardHandle the operating system's code of a failed handle
+// lookup, or 105 for an unusable output handle; refillBuffer and writeOutBuffer
+// the operating system's code of a failed read or write (a broken pipe on
+// input is the end of the data, not a failure); ensureInput stores 104 and
+// ensureOutput 105 when the stream is not ready afterwards.
 std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
 std::uint32_t bindStandardHandle(TextStream& stream);
 std::uint32_t refillBuffer(TextStream& stream);
@@ -95,7 +101,12 @@ TextStream& writeBytes(TextStream& stream, const void* bytes, std::uint32_t coun
 TextStream& writeSpaces(TextStream& stream, std::int32_t count);
 TextStream& writeChar(TextStream& stream, std::uint8_t byte);
 TextStream& writeLine(TextStream& stream);
+// flushStream runs flushOp of an output stream (stores its code); on a stream
+// that is not open it stores 103, except for ConsoleOut and ConsoleErr.
 std::uint32_t flushStream(TextStream& stream);
+// closeStream writes out what an output stream holds, then runs closeOp, and
+// stores a failure's code; on a stream that is not open it stores 103, except
+// for ConsoleIn. The stream stays bound.
 std::uint32_t closeStream(TextStream& stream);
 
 // Shutdown step: closes ConsoleIn, ConsoleOut and ConsoleErr in that order and
