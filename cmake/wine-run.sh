@@ -38,11 +38,12 @@ if [[ ! -f "$ready" ]]; then
       # display, and tests can look at them.
       "$wine_program" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
         </dev/null >/dev/null 2>&1 || exit 1
-      # No debugger is started for an exception that nothing handles: the
-      # process just ends, with the exception code as its exit code.
-      "$wine_program" reg delete \
-        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-        </dev/null >/dev/null 2>&1
+      # For an exception that nothing handles, the "debugger" started is a
+      # command that ends at once, so the process just ends, with the
+      # exception code as its exit code, instead of waiting in winedbg.
+      "$wine_program" reg add \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /d 'cmd /c exit 0' /f </dev/null >/dev/null 2>&1 || exit 1
       wineserver -k
       touch "$ready"
     fi
@@ -51,5 +52,13 @@ if [[ ! -f "$ready" ]]; then
     exit 125
   }
 fi
+
+# The wine server is started here, detached from this program's standard
+# handles, and lingers a few seconds after its last program has ended, so a
+# run of many tests starts it once. Were it started by wine itself, it would
+# inherit the test's output pipe and hold it open until it ends, and whoever
+# reads that pipe to its end would wait for it. When a server already runs
+# for the prefix, this returns at once.
+wineserver -p"${QUADSOLVE_WINESERVER_LINGER:-10}" </dev/null >/dev/null 2>&1
 
 exec "$wine_program" "$@"

@@ -2,14 +2,16 @@
 
 #include <cassert>
 
+#include "extended/fpu_state.h"
 #include "platform/exception_codes.h"
 
 namespace extended {
+
+detail::FpuState detail::fpuState;
+
 namespace {
 
-std::uint16_t currentControlWord = initialControlWord;
-std::uint16_t currentStatusFlags = 0;
-TrapHook currentTrapHook = nullptr;
+using detail::fpuState;
 
 // The exception code the processor reports when `unmasked` holds several
 // exceptions at once: the one of highest priority.
@@ -27,36 +29,36 @@ std::uint32_t priorityExceptionCode(std::uint16_t unmasked) {
 void loadControlWord(std::uint16_t word) {
   assert((word & precisionControlBits) == precisionControlExtended);
   assert((word & roundingControlBits) == 0);
-  currentControlWord = word;
+  fpuState.controlWord = word;
 }
 
 std::uint16_t controlWord() {
-  return currentControlWord;
+  return fpuState.controlWord;
 }
 
 std::uint16_t statusFlags() {
-  return currentStatusFlags;
+  return fpuState.statusFlags;
 }
 
 void resetEnvironment() {
-  currentStatusFlags = 0;
-  currentControlWord = initialControlWord;
+  fpuState.statusFlags = 0;
+  fpuState.controlWord = initialControlWord;
 }
 
 void clearStatus() {
-  currentStatusFlags = 0;
+  fpuState.statusFlags = 0;
 }
 
 void setTrapHook(TrapHook hook) {
-  currentTrapHook = hook;
+  fpuState.trapHook = hook;
 }
 
 void raiseExceptions(std::uint16_t flags, std::uintptr_t callerAddress) {
   flags &= exceptionMaskBits;
-  currentStatusFlags |= flags;
-  const std::uint16_t unmasked = flags & static_cast<std::uint16_t>(~currentControlWord);
-  if (unmasked != 0 && currentTrapHook != nullptr) {
-    currentTrapHook(priorityExceptionCode(unmasked), callerAddress);
+  fpuState.statusFlags |= flags;
+  const std::uint16_t unmasked = flags & static_cast<std::uint16_t>(~fpuState.controlWord);
+  if (unmasked != 0 && fpuState.trapHook != nullptr) {
+    fpuState.trapHook(priorityExceptionCode(unmasked), callerAddress);
   }
 }
 

@@ -44,6 +44,7 @@ void checkCase(Operation op, const Operands& x, Tally& tally, std::uint16_t mixe
     if (word == 0) continue;
     const Outcome expected = runOnX87(op, x, word);
     const Outcome got = runOnModel(op, x, word);
+    tally.repeatedTrapCalls += lastTrapCallCount() > 1 ? 1 : 0;
     if (word == allMaskedWord) {
       for (int bit = 0; bit < 6; ++bit) tally.flagHits[bit] += (expected.flags >> bit) & 1;
     } else if (word == allUnmaskedWord) {
@@ -91,7 +92,9 @@ std::string Tally::summary(Operation op) const {
   for (int bit = 0; bit < 6; ++bit) {
     n += std::snprintf(text + n, sizeof text - n, " %s %" PRIu64, flagNames[bit], trapHits[bit]);
   }
-  std::snprintf(text + n, sizeof text - n, "; traps (0x1332) %" PRIu64, programWordTraps);
+  std::snprintf(text + n, sizeof text - n,
+                "; traps (0x1332) %" PRIu64 "; repeated hook calls %" PRIu64, programWordTraps,
+                repeatedTrapCalls);
   return text;
 }
 

@@ -20,6 +20,7 @@ struct Tally {
   std::array<std::uint64_t, 6> flagHits{};  // per flag bit, all-masked run
   std::array<std::uint64_t, 6> trapHits{};  // per priority code bit, all-unmasked run
   std::uint64_t programWordTraps = 0;       // cases that trap under the program's word
+  std::uint64_t repeatedTrapCalls = 0;      // model runs that called the hook more than once
   std::vector<std::string> examples;        // the first mismatches, described
 
   std::string summary(Operation op) const;

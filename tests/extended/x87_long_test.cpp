@@ -31,6 +31,7 @@ TEST_P(X87LongSweep, MatchesModel) {
   std::printf("%s\n", tally.summary(op).c_str());
   for (const std::string& example : tally.examples) ADD_FAILURE() << example;
   EXPECT_EQ(tally.mismatches, 0u);
+  EXPECT_EQ(tally.repeatedTrapCalls, 0u) << "one operation, one trap";
 }
 
 INSTANTIATE_TEST_SUITE_P(AllOperations, X87LongSweep,

@@ -1,0 +1,29 @@
+// The state behind fpu_environment.h (control word, status flags, trap hook),
+// visible to the operations so that their common path can raise masked flags
+// without a call. Everything else goes through raiseExceptions().
+#pragma once
+
+#include <cstdint>
+
+#include "extended/fpu_environment.h"
+
+namespace extended::detail {
+
+struct FpuState {
+  std::uint16_t controlWord = initialControlWord;
+  std::uint16_t statusFlags = 0;
+  TrapHook trapHook = nullptr;
+};
+extern FpuState fpuState;
+
+// Raises `flags` when the control word masks every one of them, so that they
+// only join the status flags, and returns true. Returns false, changing
+// nothing, when any of them is unmasked: the caller then raises them through
+// raiseExceptions(), which calls the trap hook.
+inline bool raiseMasked(std::uint16_t flags) {
+  if ((flags & ~fpuState.controlWord & exceptionMaskBits) != 0) return false;
+  fpuState.statusFlags = static_cast<std::uint16_t>(fpuState.statusFlags | flags);
+  return true;
+}
+
+}  // namespace extended::detail
