@@ -4,6 +4,7 @@
 
 #include "extended/fpu_environment.h"
 #include "extended/wide_arithmetic.h"
+#include "extended/x87_rules.h"
 
 namespace extended::detail {
 namespace {
@@ -88,62 +89,47 @@ Extended roundAndPackOutOfRange(bool sign, std::int32_t exponent, std::uint64_t 
   return make(sign, exponentField, significand);
 }
 
+Extended roundPackAndSignalOutOfLine(bool sign, std::int32_t exponent, std::uint64_t significand,
+                                     std::uint64_t extra, std::uint16_t flags,
+                                     std::uintptr_t callerAddress) {
+  const Extended result = roundAndPack(sign, exponent, significand, extra, flags);
+  rules::signalOperation(flags, callerAddress);
+  return result;
+}
+
 Extended normalizeRoundAndPack(bool sign, std::int32_t exponent, std::uint64_t significand,
                                std::uint64_t extra, std::uint16_t& flags) {
-  if (significand == 0) {
-    if (extra == 0) return make(sign, 0, 0);
-    significand = extra;
-    extra = 0;
-    exponent -= 64;
-  }
-  const int shift = std::countl_zero(significand);
-  if (shift != 0) {
-    significand = (significand << shift) | (extra >> (64 - shift));
-    extra <<= shift;
-    exponent -= shift;
-  }
+  if (significand == 0 && extra == 0) return make(sign, 0, 0);
+  normalize(exponent, significand, extra);
   return roundAndPack(sign, exponent, significand, extra, flags);
 }
 
 std::uint64_t roundAndPackDouble(bool sign, std::int32_t exponent, std::uint64_t significand,
                                  std::uint64_t extra, std::uint16_t& flags) {
   assert((significand & integerBit) != 0);
-  constexpr int droppedBits = 11;  // 64 − 53
-  constexpr std::uint64_t droppedMask = (std::uint64_t{1} << droppedBits) - 1;
-  constexpr std::int32_t exponentOffset = exponentBias - 1023;
-  constexpr std::int32_t maxDoubleExponent = 0x7FE;
   const std::uint64_t signBit = sign ? std::uint64_t{1} << 63 : 0;
-  std::int32_t doubleExponent = exponent - exponentOffset;
+  const std::int32_t doubleExponent = exponent - doubleExponentOffset;
 
   // Left-aligned bits below the 53 kept ones, sticky included.
   auto roundBitsOf = [](std::uint64_t sig, std::uint64_t rest) {
-    return (sig << (64 - droppedBits)) | (rest != 0 ? 1u : 0u);
+    return (sig << (64 - doubleDroppedBits)) | (rest != 0 ? 1u : 0u);
   };
 
   if (doubleExponent >= 1) {
-    std::uint64_t kept = significand >> droppedBits;
-    const std::uint64_t roundBits = roundBitsOf(significand & droppedMask, extra);
-    const bool inexact = roundBits != 0;
-    if (inexact && roundsUp(kept, roundBits)) {
-      ++kept;
-      if ((kept >> 53) != 0) {
-        kept >>= 1;
-        ++doubleExponent;
-      }
-    }
-    if (doubleExponent > maxDoubleExponent) {
+    const bool inexact = (significand & doubleDroppedMask) != 0 || extra != 0;
+    const std::uint64_t kept = roundToDoubleSignificand(significand, extra);
+    if (doubleExponent + static_cast<std::int32_t>(kept >> 53) > maxDoubleExponent) {
       flags |= storeOverflowFlags();
       return signBit | (std::uint64_t{0x7FF} << 52);
     }
     if (inexact) flags |= flagPrecision;
-    return signBit | (static_cast<std::uint64_t>(doubleExponent) << 52) |
-           (kept & ((std::uint64_t{1} << 52) - 1));
+    return packDouble(sign, doubleExponent, kept);
   }
 
   // Below the normal range of doubles.
   const std::uint64_t unboundedRoundBits = roundBitsOf(significand & droppedMask, extra);
   const bool tiny = doubleExponent < 0 ||
-                    (significand >> droppedBits) != (std::uint64_t{1} << 53) - 1 ||
+                    (significand >> doubleDroppedBits) != (std::uint64_t{1} << 53) - 1 ||
                     !roundsUp(significand >> droppedBits, unboundedRoundBits);
   const wide::SignificandExtra shifted =
       wide::shiftRightJamExtra(significand, extra, static_cast<std::uint32_t>(1 - doubleExponent));

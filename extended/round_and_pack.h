@@ -9,6 +9,8 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "extended/fpu_state.h"
+#include "extended/x87_rules.h"
 
 namespace extended::detail {
 
@@ -21,6 +23,11 @@ struct Unpacked {
   std::uint64_t significand = 0;
 };
 
+// Unpacks a normal value (see isNormal in operands.h): nothing to normalize.
+inline Unpacked unpackNormal(Extended x) {
+  return Unpacked{x.sign(), x.exponentField(), x.significand};
+}
+
 // Unpacks a normal, denormal or pseudo-denormal value (significand nonzero),
 // normalizing the significand. Denormals get exponents below 1.
 inline Unpacked unpackFinite(Extended x) {
@@ -32,6 +39,22 @@ inline Unpacked unpackFinite(Extended x) {
     exponent = 1 - shift;
   }
   return Unpacked{x.sign(), exponent, significand};
+}
+
+// Shifts (significand, extra) left until the top bit of the significand is
+// set, lowering the exponent to match. The pair must not be zero.
+inline void normalize(std::int32_t& exponent, std::uint64_t& significand, std::uint64_t& extra) {
+  if (significand == 0) {
+    significand = extra;
+    extra = 0;
+    exponent -= 64;
+  }
+  const int shift = std::countl_zero(significand);
+  if (shift != 0) {
+    significand = (significand << shift) | (extra >> (64 - shift));
+    extra <<= shift;
+    exponent -= shift;
+  }
 }
 
 // The part of roundAndPack for exponents outside 1..32765 (overflow and
@@ -47,6 +70,26 @@ constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
   return roundBits > roundHalfway || (roundBits == roundHalfway && (kept & 1) != 0);
 }
 
+// True for the exponents for which roundAndPack gives a normal result without
+// overflow or underflow, whatever the rounding: 1..32765.
+constexpr bool inNormalRange(std::int32_t exponent) {
+  return exponent >= 1 && exponent < maxExponentField - 1;
+}
+
+// The rounding of roundAndPack for an exponent inNormalRange, without flags
+// (the result is inexact exactly when `extra` is nonzero).
+inline Extended roundInNormalRange(bool sign, std::int32_t exponent, std::uint64_t significand,
+                                   std::uint64_t extra) {
+  if (roundsUp(significand, extra)) {
+    ++significand;
+    if (significand == 0) {
+      significand = integerBit;
+      ++exponent;
+    }
+  }
+  return make(sign, static_cast<std::uint16_t>(exponent), significand);
+}
+
 // Rounds (significand + extra / 2^64) · 2^(exponent − 16383 − 63) to the 80-bit
 // format. `significand` must have its top bit set; `extra` holds the round bit
 // (top) and sticky bits below. Adds to `flags`: precision when inexact,
@@ -54,27 +97,73 @@ constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
 // tiny after rounding and inexact; unmasked: tiny after rounding).
 inline Extended roundAndPack(bool sign, std::int32_t exponent, std::uint64_t significand,
                              std::uint64_t extra, std::uint16_t& flags) {
-  if (exponent < 1 || exponent >= maxExponentField - 1) {
+  if (!inNormalRange(exponent)) {
     return roundAndPackOutOfRange(sign, exponent, significand, extra, flags);
   }
-  // Normal range, where a carry cannot overflow.
-  if (extra != 0) {
-    flags |= flagPrecision;
-    if (roundsUp(significand, extra)) {
-      ++significand;
-      if (significand == 0) {
-        significand = integerBit;
-        ++exponent;
-      }
-    }
+  if (extra != 0) flags |= flagPrecision;
+  return roundInNormalRange(sign, exponent, significand, extra);
+}
+
+// roundAndPack followed by raising `flags` (those the operation raised before
+// rounding, and those rounding adds) for the code at `callerAddress`.
+Extended roundPackAndSignalOutOfLine(bool sign, std::int32_t exponent, std::uint64_t significand,
+                                     std::uint64_t extra, std::uint16_t flags,
+                                     std::uintptr_t callerAddress);
+
+// The last step of an arithmetic operation: roundAndPack, then the flags
+// raised for the code at `callerAddress`, `flags` being those the operation
+// raised before rounding. Without a call in the common case: the normal range,
+// no earlier flags, and an exact result or a masked precision exception.
+inline Extended roundPackAndSignal(bool sign, std::int32_t exponent, std::uint64_t significand,
+                                   std::uint64_t extra, std::uint16_t flags,
+                                   std::uintptr_t callerAddress) {
+  if (flags == 0 && inNormalRange(exponent)) {
+    if (extra == 0) return make(sign, static_cast<std::uint16_t>(exponent), significand);
+    if (raiseMasked(flagPrecision)) return roundInNormalRange(sign, exponent, significand, extra);
   }
-  return make(sign, static_cast<std::uint16_t>(exponent), significand);
+  return roundPackAndSignalOutOfLine(sign, exponent, significand, extra, flags, callerAddress);
+}
+
+// As roundPackAndSignal for a significand whose top bit may be clear (a zero
+// pair is packed as +0 or −0 by `sign`, exactly).
+inline Extended normalizeRoundPackAndSignal(bool sign, std::int32_t exponent,
+                                            std::uint64_t significand, std::uint64_t extra,
+                                            std::uint16_t flags, std::uintptr_t callerAddress) {
+  if (significand == 0 && extra == 0) {
+    rules::signalOperation(flags, callerAddress);
+    return make(sign, 0, 0);
+  }
+  normalize(exponent, significand, extra);
+  return roundPackAndSignal(sign, exponent, significand, extra, flags, callerAddress);
 }
 
 // As roundAndPack for a significand whose top bit may be clear (an exact zero
 // is packed as +0 or −0 by `sign`, without flags).
 Extended normalizeRoundAndPack(bool sign, std::int32_t exponent, std::uint64_t significand,
                                std::uint64_t extra, std::uint16_t& flags);
+
+// The IEEE double format, as the processor stores it.
+inline constexpr int doubleDroppedBits = 11;  // 64 − 53
+inline constexpr std::uint64_t doubleDroppedMask = (std::uint64_t{1} << doubleDroppedBits) - 1;
+inline constexpr std::int32_t doubleExponentOffset = exponentBias - 1023;
+inline constexpr std::int32_t maxDoubleExponent = 0x7FE;
+
+// The top 53 bits of `significand`, rounded to nearest even by the bits below
+// them and by `extra` (sticky only); 2^53 after a carry out of the top.
+inline std::uint64_t roundToDoubleSignificand(std::uint64_t significand, std::uint64_t extra) {
+  const std::uint64_t kept = significand >> doubleDroppedBits;
+  const std::uint64_t roundBits =
+      (significand << (64 - doubleDroppedBits)) | (extra != 0 ? 1u : 0u);
+  return roundsUp(kept, roundBits) ? kept + 1 : kept;
+}
+
+// The bits of a normal double from its biased exponent (1..2046) and a rounded
+// significand of 2^52..2^53: a carry to 2^53 moves into the exponent field.
+inline std::uint64_t packDouble(bool sign, std::int32_t doubleExponent,
+                                std::uint64_t significand) {
+  return (sign ? std::uint64_t{1} << 63 : 0) +
+         (static_cast<std::uint64_t>(doubleExponent - 1) << 52) + significand;
+}
 
 // Rounds the same kind of value to an IEEE double (53 bits) and returns its
 // bits; `exponent` is biased as for the 80-bit format. Raises the flags of the
