@@ -127,14 +127,14 @@ std::uint64_t roundAndPackDouble(bool sign, std::int32_t exponent, std::uint64_t
   }
 
   // Below the normal range of doubles.
-  const std::uint64_t unboundedRoundBits = roundBitsOf(significand & droppedMask, extra);
+  const std::uint64_t unboundedRoundBits = roundBitsOf(significand & doubleDroppedMask, extra);
   const bool tiny = doubleExponent < 0 ||
                     (significand >> doubleDroppedBits) != (std::uint64_t{1} << 53) - 1 ||
-                    !roundsUp(significand >> droppedBits, unboundedRoundBits);
+                    !roundsUp(significand >> doubleDroppedBits, unboundedRoundBits);
   const wide::SignificandExtra shifted =
       wide::shiftRightJamExtra(significand, extra, static_cast<std::uint32_t>(1 - doubleExponent));
-  std::uint64_t kept = shifted.significand >> droppedBits;
-  const std::uint64_t roundBits = roundBitsOf(shifted.significand & droppedMask, shifted.extra);
+  std::uint64_t kept = shifted.significand >> doubleDroppedBits;
+  const std::uint64_t roundBits = roundBitsOf(shifted.significand & doubleDroppedMask, shifted.extra);
   const bool inexact = roundBits != 0;
   if (inexact && roundsUp(kept, roundBits)) ++kept;
   if (tiny) {
