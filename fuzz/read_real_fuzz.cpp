@@ -16,21 +16,16 @@
 #include <string>
 
 #include "extended/extended.h"
-#include "extended/fpu_environment.h"
+#include "fuzz/read_real_oracle.h"
 #include "textio/number_conversions.h"
 #include "textio/text_stream.h"
 
 namespace {
 
-constexpr std::uint16_t defaultControlWord = 0x1332;
+using readrealfuzz::check;
+
 constexpr std::uint8_t lastBlankByte = 0x20;
 constexpr std::uint8_t endOfInputByte = 26;
-
-void ignoreTrap(std::uint32_t, std::uintptr_t) {}
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
 
 // The content the stream's reads deliver, `chunk` bytes at most per read.
 const std::uint8_t* content = nullptr;
@@ -55,13 +50,7 @@ std::uint32_t noOperationSlot(TextStream&) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool initialised = [] {
-    extended::resetEnvironment();
-    extended::loadControlWord(defaultControlWord);
-    extended::setTrapHook(ignoreTrap);
-    return true;
-  }();
-  (void)initialised;
+  readrealfuzz::useProgramEnvironmentOnce();
   if (size == 0) return 0;
 
   const bool lineStyle = (data[0] & 1) != 0;

@@ -1,12 +1,36 @@
-// Independent expectations for the real-number reader's fuzz targets: the
-// number grammar as a table-driven automaton, which tells where the first byte
-// that cannot continue a number stands.
+// Shared by the real-number reader's fuzz targets: the run-time's
+// floating-point environment, and an independent expectation, the number
+// grammar as a table-driven automaton, which tells where the first byte that
+// cannot continue a number stands.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+
+#include "extended/fpu_environment.h"
 
 namespace readrealfuzz {
+
+// The control word the run-time loads: extended precision, to nearest,
+// overflow, division by zero and invalid operation unmasked.
+inline constexpr std::uint16_t programControlWord = 0x1332;
+
+// Loads it once; overflow traps are ignored and let the operation finish with
+// infinity.
+inline void useProgramEnvironmentOnce() {
+  static const bool loaded = [] {
+    extended::resetEnvironment();
+    extended::loadControlWord(programControlWord);
+    extended::setTrapHook([](std::uint32_t, std::uintptr_t) {});
+    return true;
+  }();
+  (void)loaded;
+}
+
+inline void check(bool condition) {
+  if (!condition) std::abort();
+}
 
 // States of the automaton over the bytes of a text (the terminating zero
 // included).

@@ -10,31 +10,13 @@
 #include <string>
 
 #include "extended/extended.h"
-#include "extended/fpu_environment.h"
 #include "fuzz/read_real_oracle.h"
 #include "textio/number_conversions.h"
 
-namespace {
-
-constexpr std::uint16_t defaultControlWord = 0x1332;
-
-// Overflow traps are recorded and let the operation finish with infinity.
-void ignoreTrap(std::uint32_t, std::uintptr_t) {}
-
-void check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using readrealfuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool initialised = [] {
-    extended::resetEnvironment();
-    extended::loadControlWord(defaultControlWord);
-    extended::setTrapHook(ignoreTrap);
-    return true;
-  }();
-  (void)initialised;
+  readrealfuzz::useProgramEnvironmentOnce();
 
   // A zero-terminated copy, up to the first zero byte of the input.
   std::string text(reinterpret_cast<const char*>(data), size);

@@ -57,11 +57,23 @@ TextStream& writeReal(TextStream& stream, Extended value, std::int32_t width,
 // Writes `text` right-justified in `width`: spaces on the left, never cut.
 TextStream& writePadded(TextStream& stream, const CountedText& text, std::int32_t width);
 
+// `value` in decimal, "-" before a negative one, right-justified in `width`
+// capped at 255 (a smaller, zero or negative width adds nothing).
 void intToText(std::int32_t value, std::int32_t width, CountedText& text);
+
+// `value` as text, right-justified in `width` capped at 255; the sign comes
+// from the sign bit, so a negative zero gives "-0.00". Decimals of 0 or more
+// give the fixed form with at most 216 decimals, for decimal exponents up to
+// 35; above that, or for negative decimals, the exponent form with
+// clamp(width - 8, 2, 18) digits and four exponent digits. Infinities give
+// "+Inf" or "-Inf", every other encoding with all ones in its exponent field
+// "Nan". Non-canonical encodings are written as the number they hold. Never
+// traps and stores no code; the text is at most 255 characters.
 void realToText(Extended value, std::int32_t width, std::int32_t decimals, CountedText& text);
 
-// Brings a finite, non-negative x into [1, 16) (or leaves a zero) and counts
-// the powers of ten used: x ≈ scaled × 10^exponent.
+// Brings a finite, non-negative x in canonical encoding (a normal, denormal
+// or zero) into [1, 16), or leaves a zero, and counts the powers of ten used:
+// x ≈ scaled × 10^exponent. Never traps.
 struct DecimalScaled {
   std::int32_t exponent;
   Extended scaled;

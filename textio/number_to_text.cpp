@@ -35,8 +35,10 @@ constexpr Extended exactInteger(std::uint64_t n) {
 constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
 constexpr Extended digitMultiplier = exactInteger(digitMultiplierValue);
 constexpr std::uint64_t overflowThreshold = 1'000'000'000'000'000'000u;  // 10^18
-// A fraction of exactly one half, as the top bit of 64 fraction bits.
-constexpr std::uint64_t roundingHalf = std::uint64_t{1} << 63;
+// The significand's width, and a fraction of exactly one half as the top bit
+// of that many fraction bits.
+constexpr int significandBits = 64;
+constexpr std::uint64_t roundingHalf = std::uint64_t{1} << (significandBits - 1);
 // Below this magnitude the fixed form uses the value unscaled.
 constexpr Extended unscaledLimit = exactInteger(10);
 // 19728 / 2^16 = 0.301025390625, just below log10 2.
@@ -121,8 +123,10 @@ constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
 }
 
 // Writes `value` as exactly `count` digits, leading zeros included, at `out`.
-// Domain: value < 10^count.
+// Domain: count 0..18 and value < 10^count.
 void spellDigits(std::uint64_t value, int count, char* out) {
+  assert(count >= 0 && count <= significantDigits &&
+         value < powersOfTen[static_cast<std::size_t>(count)]);
   char* position = out + count;
   while (count >= 2 && value > UINT32_MAX) {
     position -= 2;
@@ -162,6 +166,7 @@ char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
 // rounds exactly as FISTP does for these values and raises the precision flag
 // as it would.
 std::uint64_t scaledInteger(Extended m) {
+  assert(!m.sign() && m.exponentField() < extended::exponentBias + 4);
   const Extended product = extended::multiply(m, digitMultiplier);
   const std::int32_t binaryExponent = product.exponentField() - extended::exponentBias;
   if (binaryExponent < -1) {
@@ -169,11 +174,13 @@ std::uint64_t scaledInteger(Extended m) {
     if (product.significand != 0) signalInexact();
     return 0;
   }
-  // Bits below the binary point; 64 for a product in [1/2, 1).
-  const int fractionBits = 63 - binaryExponent;
-  const std::uint64_t whole = fractionBits == 64 ? 0 : product.significand >> fractionBits;
-  const std::uint64_t fraction =
-      fractionBits == 64 ? product.significand : product.significand << (64 - fractionBits);
+  // Bits below the binary point; all of them for a product in [1/2, 1).
+  const int fractionBits = significandBits - 1 - binaryExponent;
+  const std::uint64_t whole =
+      fractionBits == significandBits ? 0 : product.significand >> fractionBits;
+  const std::uint64_t fraction = fractionBits == significandBits
+                                     ? product.significand
+                                     : product.significand << (significandBits - fractionBits);
   if (fraction == 0) return whole;
   signalInexact();
   const bool up = fraction > roundingHalf || (fraction == roundingHalf && (whole & 1) != 0);
@@ -183,6 +190,7 @@ std::uint64_t scaledInteger(Extended m) {
 // Writes `value` as exactly 8 digits at `out`, in independent halves so that
 // the divisions do not wait on each other. Domain: value < 10^8.
 void spellEightDigits(std::uint32_t value, char* out) {
+  assert(value < 100'000'000u);
   const std::uint32_t upper = value / 10000;
   const std::uint32_t lower = value % 10000;
   // One store of all eight, so that readers of the text find it whole.
@@ -198,6 +206,7 @@ void spellEightDigits(std::uint32_t value, char* out) {
 // Writes the 19 positions 0..18 of `scaled` (position 0 its 10^18 digit):
 // 3 + 8 + 8 digits. Domain: scaled < 2·10^18.
 void spellAllPositions(std::uint64_t scaled, char* digits) {
+  assert(scaled < 2 * overflowThreshold);
   constexpr std::uint64_t eightDigits = 100'000'000;
   const std::uint64_t upper = scaled / (eightDigits * eightDigits);  // below 200
   const std::uint64_t rest = scaled % (eightDigits * eightDigits);
@@ -236,6 +245,7 @@ void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {
 // that holds exactly that number, so that the arithmetic below only ever sees
 // operands it accepts. Domain: exponent field below all ones.
 Extended canonicalMagnitude(Extended x) {
+  assert(x.exponentField() != extended::maxExponentField);
   std::uint16_t field = x.exponentField();
   std::uint64_t significand = x.significand;
   if ((significand & extended::integerBit) != 0) {
@@ -266,6 +276,8 @@ void writeSpecial(const SpecialText& word, std::int32_t width, CountedText& text
 // decimals is above 0. Domain: exponent 0..35, decimals 0..216.
 void writeFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
                 CountedText& text) {
+  assert(scaled.exponent >= 0 && scaled.exponent <= maxFixedExponent && decimals >= 0 &&
+         decimals <= maxDecimals);
   const std::int32_t count = scaled.exponent + 1 + decimals;
   const std::uint64_t scaledDigits = scaledInteger(scaled.scaled);
   if (count < significantDigits) {

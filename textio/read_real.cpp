@@ -8,6 +8,7 @@
 #include <bit>
 #include <cassert>
 #include <cstdint>
+#include <optional>
 
 #include "extended/extended.h"
 #include "textio/number_conversions.h"
@@ -42,6 +43,12 @@ constexpr Extended digitValues[10] = {
 
 constexpr bool isDigit(std::uint8_t byte) {
   return byte >= '0' && byte <= '9';
+}
+
+// Takes an optional sign at bytes[index]; true for "-".
+bool takeSign(const std::uint8_t* bytes, std::int64_t& index) {
+  if (bytes[index] != '-' && bytes[index] != '+') return false;
+  return bytes[index++] == '-';
 }
 
 constexpr bool isZero(Extended x) {
@@ -92,17 +99,17 @@ Extended applyPowerOfTen(Extended x, std::int32_t k) {
   return x;
 }
 
-// Consumes the rest of an over-long token: every byte up to the next blank,
-// which stays in the stream, or to the end of input.
-void discardRestOfToken(TextStream& stream) {
-  for (;;) {
-    const StreamByte next = readChar(stream);
-    if (next.endOfInput) return;
-    if (next.value <= lastBlankByte) {
-      unreadChar(stream);
-      return;
-    }
+// The next byte of the current token, or nothing once the token has ended:
+// at the end of input, or at a byte of 0x20 or below, which is put back so
+// that it is the next byte of the stream.
+std::optional<std::uint8_t> nextTokenByte(TextStream& stream) {
+  const StreamByte next = readChar(stream);
+  if (next.endOfInput) return std::nullopt;
+  if (next.value <= lastBlankByte) {
+    unreadChar(stream);
+    return std::nullopt;
   }
+  return next.value;
 }
 
 }  // namespace
@@ -133,13 +140,7 @@ Extended textToReal(const char* text, std::int32_t& code) {
 
   // Leading spaces and the sign.
   while (bytes[index] == ' ') ++index;
-  bool negative = false;
-  if (bytes[index] == '-') {
-    negative = true;
-    ++index;
-  } else if (bytes[index] == '+') {
-    ++index;
-  }
+  const bool negative = takeSign(bytes, index);
   if (bytes[index] == 0) return fail();
 
   // Significand: integer digits, then fraction digits after a point.
@@ -157,13 +158,7 @@ Extended textToReal(const char* text, std::int32_t& code) {
   std::int32_t exponent = 0;
   if (bytes[index] == 'E' || bytes[index] == 'e') {
     ++index;
-    bool exponentNegative = false;
-    if (bytes[index] == '-') {
-      exponentNegative = true;
-      ++index;
-    } else if (bytes[index] == '+') {
-      ++index;
-    }
+    const bool exponentNegative = takeSign(bytes, index);
     if (!isDigit(bytes[index])) return fail();
     while (isDigit(bytes[index])) {
       if (exponent <= exponentSaturation) exponent = exponent * 10 + (bytes[index] - '0');
@@ -186,25 +181,19 @@ Extended textToReal(const char* text, std::int32_t& code) {
 Extended readReal(TextStream& stream) {
   if (skipBlanks(stream)) return extended::positiveZero;
 
-  // Collect the token: bytes above 0x20, ended by a blank (put back) or the
-  // end of input. One byte more than the limit tells whether it goes on.
+  // Collect the token. One byte more than the limit tells whether it goes on.
   char token[maxTokenLength + 1];
   int length = 0;
-  for (;;) {
-    const StreamByte next = readChar(stream);
-    if (next.endOfInput) break;
-    if (next.value <= lastBlankByte) {
-      unreadChar(stream);
-      break;
-    }
+  for (auto byte = nextTokenByte(stream); byte; byte = nextTokenByte(stream)) {
     if (length == maxTokenLength) {
-      // Over-long: malformed as a whole, so that its tail is not read as a
-      // number of its own.
-      discardRestOfToken(stream);
+      // Over-long: malformed as a whole and consumed to its end, so that its
+      // tail is not read as a number of its own.
+      while (nextTokenByte(stream)) {
+      }
       setPendingIoError(ioMalformedNumber);
       return extended::positiveZero;
     }
-    token[length++] = static_cast<char>(next.value);
+    token[length++] = static_cast<char>(*byte);
   }
   token[length] = 0;
 

@@ -10,14 +10,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+#include "textio/power_of_ten_table.h"
 
-constexpr int smallCount = 32;  // 10^0 .. 10^31
-constexpr int midCount = 15;    // 10^32 .. 10^480, step 32
-constexpr int bigCount = 9;     // 10^512 .. 10^4608, step 512
-constexpr int midStep = 32;
-constexpr int bigStep = 512;
-constexpr int exponentBias = 16383;
+namespace {
 
 // A nonnegative integer, least significant limb first, no leading zero limbs.
 using BigInteger = std::vector<std::uint32_t>;
@@ -74,7 +69,7 @@ Entry roundToExtended(const BigInteger& value) {
       }
     }
   }
-  return Entry{static_cast<std::uint16_t>(exponent + exponentBias), significand};
+  return Entry{static_cast<std::uint16_t>(exponent + extended::exponentBias), significand};
 }
 
 void printTable(const char* name, int count, int first, int step) {
@@ -96,8 +91,8 @@ int main() {
       "// Each entry is the exact power of ten rounded to a 64-bit significand, to\n"
       "// nearest with ties to even; 10^0 to 10^27 are exact.\n"
       "#include \"textio/power_of_ten_table.h\"\n");
-  printTable("pow10Small", smallCount, 0, 1);
-  printTable("pow10Mid", midCount, midStep, midStep);
-  printTable("pow10Big", bigCount, bigStep, bigStep);
+  printTable("pow10Small", pow10SmallCount, 0, 1);
+  printTable("pow10Mid", pow10MidCount, pow10MidStep, pow10MidStep);
+  printTable("pow10Big", pow10BigCount, pow10BigStep, pow10BigStep);
   return 0;
 }

@@ -3,7 +3,6 @@
 // special words, and the two conversion steps on their own.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -12,35 +11,33 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
 
 namespace {
 
+using numbertest::intText;
+using numbertest::realText;
+
 constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t int32Max = std::numeric_limits<std::int32_t>::max();
-
-std::string realText(Extended value, std::int32_t width, std::int32_t decimals) {
-  CountedText text;
-  realToText(value, width, decimals, text);
-  return std::string(text.chars, text.length);
-}
-
-std::string realText(double value, std::int32_t width, std::int32_t decimals) {
-  return realText(extended::fromDouble(value), width, decimals);
-}
-
-std::string intText(std::int32_t value, std::int32_t width) {
-  CountedText text;
-  intToText(value, width, text);
-  return std::string(text.chars, text.length);
-}
+const double denormMin = std::numeric_limits<double>::denorm_min();
+const double twoTo120 = std::ldexp(1.0, 120);
+const double belowTwoTo120 = std::nextafter(twoTo120, 0.0);
 
 std::string spaces(std::size_t count) {
   return std::string(count, ' ');
 }
 
+// A value of a table: a double, widened exactly, or an extended value.
+struct Value {
+  Value(double d) : x(extended::fromDouble(d)) {}  // NOLINT: implicit by design
+  Value(Extended e) : x(e) {}                      // NOLINT
+  Extended x;
+};
+
 struct RealCase {
-  double value;
+  Value value;
   std::int32_t width;
   std::int32_t decimals;
   std::string text;
@@ -48,8 +45,9 @@ struct RealCase {
 
 void expectTexts(const std::vector<RealCase>& cases) {
   for (const RealCase& c : cases) {
-    EXPECT_EQ(realText(c.value, c.width, c.decimals), c.text)
-        << "value " << c.value << " width " << c.width << " decimals " << c.decimals;
+    EXPECT_EQ(realText(c.value.x, c.width, c.decimals), c.text)
+        << ::testing::PrintToString(c.value.x) << " width " << c.width << " decimals "
+        << c.decimals;
   }
 }
 
@@ -77,8 +75,9 @@ TEST(FixedForm, SignComesFromTheSignBit) {
       {-0.0, 0, 2, "-0.00"},
       {0.0, 0, 2, "0.00"},
       {-1e-300, 0, 2, "-0.00"},
-      {std::numeric_limits<double>::denorm_min(), 0, 2, "0.00"},
-      {-std::numeric_limits<double>::denorm_min(), 0, 2, "-0.00"},
+      {denormMin, 0, 2, "0.00"},
+      {-denormMin, 0, 2, "-0.00"},
+      {extended::make(true, 0, 1), 0, 2, "-0.00"},  // the smallest extended
       {-0.4, 0, 0, "-0"},
   });
 }
@@ -89,7 +88,6 @@ TEST(FixedForm, FieldWidth) {
       {-3.0, 8, 2, "   -3.00"},             // the sign stands next to the digits
       {123.456, 2, 2, "123.46"},            // never cut
       {1.5, 300, 2, spaces(251) + "1.50"},  // 255 inside the conversion
-      {1.5, 255, 2, spaces(251) + "1.50"},
       {1.5, 5, 2, " 1.50"},
       {1.5, 4, 2, "1.50"},
       {1.5, -4, 2, "1.50"},
@@ -105,8 +103,6 @@ TEST(FixedForm, NoDecimals) {
       {-1.5, 0, 0, "-2"},
       {99.5, 0, 0, "100"},
       {0.4, 0, 0, "0"},
-      {9.5, 0, 0, "10"},
-      {123.0, 6, 0, "   123"},
   });
 }
 
@@ -116,27 +112,23 @@ TEST(FixedForm, DigitsBeyondTheEighteenth) {
       {0.1, 0, 20, "0.10000000000000001000"},
       {1.0, 0, 300, "1." + std::string(216, '0')},
       {1.0, 0, int32Max, "1." + std::string(216, '0')},
-      {1.0, 0, 216, "1." + std::string(216, '0')},
       {1.0, 0, 215, "1." + std::string(215, '0')},
   });
 }
 
 TEST(FixedForm, LongestTextFillsTheCountedText) {
   // 37 integer digits, the sign, the point and 216 decimals.
-  const double largestBelow2To120 = std::nextafter(std::ldexp(1.0, 120), 0.0);
-  const std::string text = realText(-largestBelow2To120, 0, 216);
+  const std::string text = realText(extended::fromDouble(-belowTwoTo120), 0, 216);
   ASSERT_EQ(text.size(), 255u);
   EXPECT_EQ(text.substr(0, 40), "-1329227995784915725000000000000000000.0");
-  EXPECT_EQ(realText(-largestBelow2To120, 255, 216), text);
+  EXPECT_EQ(realText(extended::fromDouble(-belowTwoTo120), 255, 216), text);
 }
 
 // ---- The switch at 2^120 ----
 
 TEST(FormSwitch, FixedFormEndsAtTwoToThe120) {
-  const double twoTo120 = std::ldexp(1.0, 120);
-  const double below = std::nextafter(twoTo120, 0.0);
   expectTexts({
-      {below, 0, 2, "1329227995784915725000000000000000000.00"},
+      {belowTwoTo120, 0, 2, "1329227995784915725000000000000000000.00"},
       {twoTo120, 0, 2, " 1.3E+0036"},
       {twoTo120, 0, 0, " 1.3E+0036"},
       {twoTo120, 0, 216, " 1.3E+0036"},
@@ -144,6 +136,7 @@ TEST(FormSwitch, FixedFormEndsAtTwoToThe120) {
       {1e300, 0, 2, " 1.0E+0300"},
       {-1e308, 0, 2, "-1.0E+0308"},
       {std::numeric_limits<double>::max(), 0, 2, " 1.8E+0308"},
+      {extended::make(false, 0x7FFE, ~std::uint64_t{0}), 0, 2, " 1.2E+4932"},
   });
 }
 
@@ -162,13 +155,16 @@ TEST(ExponentForm, DigitsFromTheWidth) {
       {-0.00123, 12, -1, "-1.230E-0003"},
       {0.0, 0, -1, " 0.0E+0000"},
       {-0.0, 0, -1, "-0.0E+0000"},
-      {9.96, 0, -1, " 1.0E+0001"},  // the carry reaches position 0
-      {std::numeric_limits<double>::denorm_min(), 0, -1, " 4.9E-0324"},
+      {denormMin, 0, -1, " 4.9E-0324"},
+      {extended::make(true, 0, 1), 0, -1, "-3.6E-4951"},
+      {extended::make(false, 0x7FFE, ~std::uint64_t{0}), 0, -1, " 1.2E+4932"},
       {std::numeric_limits<double>::max(), 26, -1, " 1.79769313486231571E+0308"},
   });
 }
 
-TEST(ExponentForm, ScaledValueOfTenOrMoreRoundsOnceByTheFirstHiddenDigit) {
+// Rounded once, by the first digit not shown: at position N - 1 when the
+// scaled value is 10 or more, else at position N.
+TEST(ExponentForm, RoundsOnceByTheFirstHiddenDigit) {
   expectTexts({
       {12.9, 0, -1, " 1.3E+0001"},
       {126.0, 0, -1, " 1.3E+0002"},
@@ -177,44 +173,30 @@ TEST(ExponentForm, ScaledValueOfTenOrMoreRoundsOnceByTheFirstHiddenDigit) {
       {129.0, 0, -1, " 1.3E+0002"},
       {12.5, 11, -1, " 1.25E+0001"},
       {12.5, 0, -1, " 1.3E+0001"},
-      {15.99, 0, -1, " 1.6E+0001"},
-  });
-}
-
-TEST(ExponentForm, ScaledValueBelowTenRoundsAtTheLastShownDigit) {
-  expectTexts({
       {1.29, 0, -1, " 1.3E+0000"},
-      {9.96, 0, -1, " 1.0E+0001"},
+      {9.96, 0, -1, " 1.0E+0001"},  // the carry reaches position 0
       {19.99, 0, -1, " 2.0E+0001"},
       {1.25, 0, -1, " 1.3E+0000"},
       {1.24, 0, -1, " 1.2E+0000"},
   });
 }
 
-TEST(ExponentForm, ExtremesOfTheExtendedRange) {
-  const Extended largest = extended::make(false, 0x7FFE, 0xFFFFFFFFFFFFFFFFu);
-  const Extended smallest = extended::make(true, 0, 1);
-  EXPECT_EQ(realText(largest, 0, -1), " 1.2E+4932");
-  EXPECT_EQ(realText(largest, 0, 2), " 1.2E+4932");
-  EXPECT_EQ(realText(smallest, 0, -1), "-3.6E-4951");
-  EXPECT_EQ(realText(smallest, 0, 2), "-0.00");
-}
-
 // ---- Special values ----
 
 TEST(SpecialValues, FixedWords) {
-  EXPECT_EQ(realText(extended::positiveInfinity, 6, 2), "  +Inf");
-  EXPECT_EQ(realText(extended::negativeInfinity, 0, 2), "-Inf");
-  EXPECT_EQ(realText(extended::positiveInfinity, 0, -1), "+Inf");
-  EXPECT_EQ(realText(extended::negativeInfinity, int32Max, -1), spaces(251) + "-Inf");
-  const Extended quietNan = extended::make(false, 0x7FFF, 0xC000000000000000u);
-  const Extended negativeNan = extended::make(true, 0x7FFF, 0xC000000000000001u);
-  const Extended pseudoInfinity = extended::make(false, 0x7FFF, 0);
-  const Extended pseudoNan = extended::make(true, 0x7FFF, 0x4000000000000000u);
-  for (const Extended nan : {quietNan, negativeNan, pseudoInfinity, pseudoNan}) {
-    EXPECT_EQ(realText(nan, 0, 2), "Nan");
-    EXPECT_EQ(realText(nan, 5, -1), "  Nan");
-    EXPECT_EQ(realText(nan, int32Min, int32Min), "Nan");
+  expectTexts({
+      {extended::positiveInfinity, 6, 2, "  +Inf"},
+      {extended::negativeInfinity, 0, 2, "-Inf"},
+      {extended::positiveInfinity, 0, -1, "+Inf"},
+      {extended::negativeInfinity, int32Max, -1, spaces(251) + "-Inf"},
+  });
+  // Quiet and signalling NaNs of either sign, a pseudo-infinity, a pseudo-NaN.
+  for (const std::uint64_t significand :
+       {0xC000000000000000u, 0x8000000000000001u, std::uint64_t{0}, 0x4000000000000000u}) {
+    for (const bool negative : {false, true}) {
+      const Value nan = extended::make(negative, 0x7FFF, significand);
+      expectTexts({{nan, 0, 2, "Nan"}, {nan, 5, -1, "  Nan"}, {nan, int32Min, int32Min, "Nan"}});
+    }
   }
 }
 
@@ -304,29 +286,30 @@ TEST(DecimalExponent, BringsEveryBinaryExponentIntoOneToSixteen) {
   }
 }
 
-TEST(DecimalExponent, ZeroAndValuesAlreadyInRange) {
-  EXPECT_EQ(decimalExponent(extended::positiveZero).exponent, 0);
-  EXPECT_EQ(decimalExponent(extended::positiveZero).scaled, extended::positiveZero);
-  for (const double value : {1.0, 9.99, 10.0, 15.99}) {
-    const DecimalScaled scaled = decimalExponent(extended::fromDouble(value));
-    EXPECT_EQ(scaled.exponent, 0);
-    EXPECT_EQ(scaled.scaled, extended::fromDouble(value));
+TEST(DecimalExponent, ZeroAndTheEdgesOfTheRange) {
+  const struct {
+    Extended x;
+    std::int32_t exponent;
+    Extended scaled;
+  } cases[] = {
+      {extended::positiveZero, 0, extended::positiveZero},
+      {extended::fromDouble(1.0), 0, extended::fromDouble(1.0)},
+      {extended::fromDouble(15.99), 0, extended::fromDouble(15.99)},
+      {extended::fromDouble(100.0), 1, extended::fromDouble(10.0)},
+  };
+  for (const auto& c : cases) {
+    const DecimalScaled scaled = decimalExponent(c.x);
+    EXPECT_EQ(scaled.exponent, c.exponent);
+    EXPECT_EQ(scaled.scaled, c.scaled);
   }
-  const DecimalScaled hundred = decimalExponent(extended::fromDouble(100.0));
-  EXPECT_EQ(hundred.exponent, 1);
-  EXPECT_EQ(hundred.scaled, extended::fromDouble(10.0));
-  // 2^-1 lands at 5 in one step, 16 needs a second step back into range.
-  EXPECT_EQ(decimalExponent(extended::fromDouble(0.5)).exponent, -1);
-  EXPECT_EQ(decimalExponent(extended::fromDouble(16.0)).exponent, 1);
-}
-
-std::string digitsOf(double m, std::int32_t count) {
-  std::string digits(static_cast<std::size_t>(count) + 1, '?');
-  generateDigits(extended::fromDouble(m), count, digits.data());
-  return digits;
 }
 
 TEST(GenerateDigits, PositionsAndDecimalRounding) {
+  const auto digitsOf = [](double m, std::int32_t count) {
+    std::string digits(static_cast<std::size_t>(count) + 1, '?');
+    generateDigits(extended::fromDouble(m), count, digits.data());
+    return digits;
+  };
   EXPECT_EQ(digitsOf(0.0, 3), "0000");
   EXPECT_EQ(digitsOf(1.5, 18), "0150000000000000000");
   EXPECT_EQ(digitsOf(1.5, 20), "015000000000000000000");
@@ -335,18 +318,15 @@ TEST(GenerateDigits, PositionsAndDecimalRounding) {
   EXPECT_EQ(digitsOf(0.1, 17), "001000000000000000");    // dropped 1: no change
   EXPECT_EQ(digitsOf(9.9999, 3), "1000");                // carry runs to position 0
   EXPECT_EQ(digitsOf(9.9994, 4), "09999");
-  EXPECT_EQ(digitsOf(1.375, 2), "014");
   EXPECT_EQ(digitsOf(15.96, 2), "160");  // the carry stays inside
   EXPECT_EQ(digitsOf(0.5, 1), "01");     // a dropped 5 rounds up
   EXPECT_EQ(digitsOf(0.4999, 1), "00");
   // The last digit: m × 10^17 rounded to an integer, ties to even.
   EXPECT_EQ(digitsOf(std::ldexp(1.0, -57), 18), "0000000000000000001");  // 0.69… rounds up
   EXPECT_EQ(digitsOf(std::ldexp(1.0, -58), 18), "0000000000000000000");  // 0.35 rounds down
-  // a / 2^18 with a odd: the product by 10^17 is exact and ends in .5.
   EXPECT_EQ(digitsOf(std::ldexp(1.0, -18), 18), "0000000381469726562");  // …562.5
   EXPECT_EQ(digitsOf(std::ldexp(3.0, -18), 18), "0000001144409179688");  // …687.5
-  const std::string longest = digitsOf(1.0, maxDigitCount);
-  EXPECT_EQ(longest, "01" + std::string(maxDigitCount - 1, '0'));
+  EXPECT_EQ(digitsOf(1.0, maxDigitCount), "01" + std::string(maxDigitCount - 1, '0'));
 }
 
 }  // namespace

@@ -12,34 +12,16 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "extended/extended.h"
-#include "extended/fpu_environment.h"
+#include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
-#include "textio/power_of_ten_table.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#define QUADSOLVE_HAVE_X87 1
-#else
-#define QUADSOLVE_HAVE_X87 0
-#endif
 
 namespace {
 
-constexpr std::uint16_t defaultControlWord = 0x1332;
-// x87: 64-bit precision, round to nearest, every exception masked (so an
-// overflow gives infinity and sets the flag instead of faulting).
-constexpr std::uint16_t x87MaskedControlWord = 0x037F;
-constexpr std::uint16_t x87OverflowFlag = 0x08;
-
-int trapCount = 0;
-void countTrap(std::uint32_t, std::uintptr_t) {
-  ++trapCount;
-}
+using numbertest::trapCodes;
 
 struct Sample {
   bool negative = false;
@@ -106,34 +88,15 @@ Sample randomSample(std::mt19937_64& random) {
 
 #if QUADSOLVE_HAVE_X87
 
-long double toLongDouble(const Extended& x) {
-  std::uint8_t image[extended::memoryImageSize];
-  extended::toMemoryImage(x, image);
-  long double value = 0;
-  std::memcpy(&value, image, sizeof image);
-  return value;
-}
-
-Extended fromLongDouble(long double value) {
-  std::uint8_t image[extended::memoryImageSize];
-  std::memcpy(image, &value, sizeof image);
-  return extended::fromMemoryImage(image);
-}
-
 struct Reference {
   Extended value;
   bool overflow;
 };
 
-// The conversion on the x87 unit. Every operation below is one x87
-// instruction on 80-bit operands, rounded to the 64-bit precision that the
-// control word selects.
+// The conversion on the x87 unit: per digit a rounded multiplication by 10
+// and a rounded addition, then the table operations, then the sign.
 Reference x87Conversion(const Sample& s) {
-  std::uint16_t savedControl = 0;
-  asm volatile("fnstcw %0" : "=m"(savedControl));
-  asm volatile("fldcw %0" ::"m"(x87MaskedControlWord));
-  asm volatile("fnclex");
-
+  numbertest::X87Environment x87;
   volatile long double accumulator = 0.0L;
   for (char digit : s.digits) {
     accumulator = accumulator * 10.0L;
@@ -141,35 +104,13 @@ Reference x87Conversion(const Sample& s) {
   }
   const std::int64_t fractionDigits =
       s.pointAt < 0 ? 0 : static_cast<std::int64_t>(s.digits.size()) - s.pointAt;
-  const std::int64_t n = s.exponent - fractionDigits;
-  long double value = accumulator;
-  const std::int64_t k = n < 0 ? -n : n;
-  if (n >= pow10ScaleLimit) {
-    if (value != 0.0L) value = __builtin_infl();
-  } else if (n <= -pow10ScaleLimit) {
-    value = 0.0L;
-  } else if (n != 0) {
-    std::vector<long double> factors{toLongDouble(pow10Small[k % 32])};
-    if ((k / 32) % 16 != 0) factors.push_back(toLongDouble(pow10Mid[(k / 32) % 16 - 1]));
-    if (k / 512 != 0) factors.push_back(toLongDouble(pow10Big[k / 512 - 1]));
-    for (long double factor : factors) {
-      volatile long double step = n > 0 ? value * factor : value / factor;
-      value = step;
-    }
-  }
+  long double value = numbertest::scaleX87(accumulator, s.exponent - fractionDigits);
   if (s.negative) value = -value;
-
-  std::uint16_t status = 0;
-  asm volatile("fnstsw %0" : "=m"(status));
-  asm volatile("fnclex");
-  asm volatile("fldcw %0" ::"m"(savedControl));
-  return Reference{fromLongDouble(value), (status & x87OverflowFlag) != 0};
+  return Reference{numbertest::toModel(value), x87.overflowRaised()};
 }
 
 void compareWithX87(std::uint64_t seed, int count) {
-  extended::resetEnvironment();
-  extended::loadControlWord(defaultControlWord);
-  extended::setTrapHook(countTrap);
+  numbertest::enterProgramEnvironment();
   std::mt19937_64 random(seed);
   int mismatches = 0;
   // How many samples reached each boundary, so that a sweep that misses one
@@ -180,7 +121,7 @@ void compareWithX87(std::uint64_t seed, int count) {
   int wideAccumulators = 0;
   for (int i = 0; i < count && mismatches < 20; ++i) {
     const Sample s = randomSample(random);
-    trapCount = 0;
+    trapCodes.clear();
     std::int32_t code = -1;
     const Extended value = textToReal(s.text.c_str(), code);
     const Reference expected = x87Conversion(s);
@@ -190,16 +131,15 @@ void compareWithX87(std::uint64_t seed, int count) {
     infinities += value.exponentField() == extended::maxExponentField && !expected.overflow;
     wideAccumulators +=
         s.digits.size() > 20 && s.digits.find_first_not_of('0') < s.digits.size() - 20;
-    if (value != expected.value || (trapCount != 0) != expected.overflow) {
+    if (value != expected.value || trapCodes.empty() == expected.overflow) {
       ++mismatches;
-      ADD_FAILURE() << "seed " << seed << " sample " << i << " '" << s.text << "': model {0x"
-                    << std::hex << value.signExponent << ", 0x" << value.significand << "} x87 {0x"
-                    << expected.value.signExponent << ", 0x" << expected.value.significand << "}"
-                    << std::dec << " traps " << trapCount << " x87 overflow " << expected.overflow;
+      ADD_FAILURE() << "seed " << seed << " sample " << i << " '" << s.text << "': model "
+                    << ::testing::PrintToString(value) << " x87 "
+                    << ::testing::PrintToString(expected.value) << " traps " << trapCodes.size()
+                    << " x87 overflow " << expected.overflow;
     }
   }
-  extended::setTrapHook(nullptr);
-  extended::resetEnvironment();
+  numbertest::leaveProgramEnvironment();
   const int expectedShare = count / 1000;
   EXPECT_GT(overflows, expectedShare);
   EXPECT_GT(denormals, expectedShare);

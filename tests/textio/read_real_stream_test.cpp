@@ -1,12 +1,10 @@
-// readReal through real streams: a stream record bound to a pipe, and the
-// standard input stream of a child process whose descriptor 0 is a pipe or a
-// file. Covers the token rules: blanks before and after a token, the byte that
-// ends a token staying in the stream, tokens across buffer refills, the
-// 64-byte limit and over-long tokens, malformed tokens and code 106.
-#include <fcntl.h>
+// readReal through real streams: ConsoleIn bound on first use to a standard
+// input that is a pipe, a file or closed, and a record whose reads are
+// scripted to fail. Covers the token rules: blanks before and after a token,
+// the byte that ends a token staying in the stream, tokens across buffer
+// refills, the 64-byte limit and over-long tokens, malformed tokens and code
+// 106, and the overflow trap.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,18 +12,18 @@
 #include <vector>
 
 #include "extended/extended.h"
-#include "extended/fpu_environment.h"
 #include "platform/exception_codes.h"
-#include "tests/textio/read_real_support.h"
+#include "tests/textio/number_test_support.h"
+#include "tests/textio/text_stream_fixture.h"
 #include "textio/number_conversions.h"
 #include "textio/text_stream.h"
 
 namespace {
 
-using readrealtest::bits;
-using readrealtest::defaultControlWord;
-using readrealtest::trapCodes;
+using numbertest::bits;
+using numbertest::trapCodes;
 constexpr Extended positiveZero = bits(0x0000, 0);
+constexpr Extended negativeZero = bits(0x8000, 0);
 
 Extended integer(std::int64_t value) {
   return extended::fromInt64(value);
@@ -38,69 +36,40 @@ Extended converted(const std::string& text) {
   return value;
 }
 
-// A stream record bound for input to the read end of a pipe that holds
-// `input` and whose writer has gone.
-class PipeStream {
- public:
-  explicit PipeStream(const std::string& input, std::uint16_t flags = crLfStyle) {
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    EXPECT_LT(input.size(), 60000u);  // fits the pipe without a reader
-    EXPECT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-    close(fds[1]);
-    readEnd_ = fds[0];
-    stream_ = TextStream{};
-    stream_.handle = readEnd_;
-    stream_.mode = modeInput;
-    stream_.flags = flags;
-    stream_.bufSize = streamBufferSize;
-    stream_.bufPtr = stream_.buffer;
-    stream_.openOp = noOperation;
-    stream_.transferOp = refillBuffer;
-    stream_.flushOp = noOperation;
-    stream_.closeOp = noOperation;
-  }
-  ~PipeStream() { close(readEnd_); }
-  PipeStream(const PipeStream&) = delete;
-  PipeStream& operator=(const PipeStream&) = delete;
-
-  TextStream& stream() { return stream_; }
-
- private:
-  int readEnd_ = -1;
-  TextStream stream_;
-};
-
-class ReadRealStreamTest : public readrealtest::TrapRecordingTest {
+class ReadRealStreamTest : public stream_testing::TextStreamTest {
  protected:
   void SetUp() override {
-    TrapRecordingTest::SetUp();
-    pendingIoError = 0;
+    TextStreamTest::SetUp();
+    numbertest::enterProgramEnvironment();
   }
-  void TearDown() override {
-    TrapRecordingTest::TearDown();
-    pendingIoError = 0;
+  void TearDown() override { numbertest::leaveProgramEnvironment(); }
+
+  // Reads `expected.size()` values, checking each value and the code pending
+  // after it, then the byte that follows (-1: the end of input).
+  struct Read {
+    Extended value;
+    std::uint32_t pendingAfter;
+  };
+  void expectReads(TextStream& stream, const std::vector<Read>& expected, int nextByte) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(readReal(stream), expected[i].value) << "read " << i;
+      EXPECT_EQ(pendingIoError, expected[i].pendingAfter) << "read " << i;
+    }
+    const StreamByte next = readChar(stream);
+    EXPECT_EQ(next.endOfInput ? -1 : next.value, nextByte);
   }
 };
 
-// One readReal call: the value expected and the code pending afterwards.
-struct Read {
-  Extended value;
-  std::uint32_t pendingAfter;
-};
-
-struct Scenario {
-  const char* name;
-  std::string input;
-  std::vector<Read> reads;
-  int nextByte;  // what readChar delivers afterwards; -1: end of input
-};
-
-TEST_F(ReadRealStreamTest, TokenRules) {
+TEST_F(ReadRealStreamTest, TokenRulesOnStandardInput) {
   const std::string ones64(64, '1');
-  const std::vector<Scenario> scenarios = {
+  const struct {
+    const char* name;
+    std::string input;
+    std::vector<Read> reads;
+    int nextByte;
+  } scenarios[] = {
       {"one line", "1 -3 2\r\n", {{integer(1), 0}, {integer(-3), 0}, {integer(2), 0}}, '\r'},
-      {"three lines and control bytes",
+      {"control bytes and lines",
        std::string("\t1\r\n\f-3\n\x01\x00\x1f 2\n", 14),
        {{integer(1), 0}, {integer(-3), 0}, {integer(2), 0}},
        '\n'},
@@ -112,25 +81,19 @@ TEST_F(ReadRealStreamTest, TokenRules) {
        {{integer(125), ioMalformedNumber}, {integer(7), ioMalformedNumber}},
        '\n'},
       {"byte from 0x80 up", "5\xE9 6", {{integer(5), ioMalformedNumber}}, ' '},
-      {"token with NUL after it",
+      {"NUL ends a token",
        std::string("8\0"
                    "9",
                    3),
        {{integer(8), 0}},
        0},
-      {"exactly 64 bytes, then a blank",
-       ones64 + " 5",
-       {{converted(ones64), 0}, {integer(5), 0}},
-       -1},
-      {"exactly 64 bytes, then end of input", ones64, {{converted(ones64), 0}}, -1},
+      {"exactly 64 bytes", ones64 + " 5", {{converted(ones64), 0}, {integer(5), 0}}, -1},
+      {"exactly 64 bytes at the end", ones64, {{converted(ones64), 0}}, -1},
       {"70 digits are malformed as a whole",
        std::string(70, '1') + " 5\n",
        {{positiveZero, ioMalformedNumber}, {integer(5), ioMalformedNumber}},
        '\n'},
-      {"65 bytes ended by end of input",
-       std::string(65, '2'),
-       {{positiveZero, ioMalformedNumber}},
-       -1},
+      {"65 bytes at the end", std::string(65, '2'), {{positiveZero, ioMalformedNumber}}, -1},
       {"over-long token across refills",
        std::string(300, '9') + "\t-6",
        {{positiveZero, ioMalformedNumber}, {integer(-6), ioMalformedNumber}},
@@ -141,48 +104,58 @@ TEST_F(ReadRealStreamTest, TokenRules) {
        '\n'},
       {"byte 26 ends the input", "5\x1a 7", {{integer(5), 0}, {positiveZero, 0}}, -1},
       {"signs and zeros",
-       "-0 +0 -1e-9999",
-       {{bits(0x8000, 0), 0}, {positiveZero, 0}, {bits(0x8000, 0), 0}},
+       "-0 +0 -1e-9999 0e5120 -0e9999",
+       {{negativeZero, 0},
+        {positiveZero, 0},
+        {negativeZero, 0},
+        {positiveZero, 0},
+        {negativeZero, 0}},
        -1},
-      {"mended zero exponent", "0e5120 -0e9999", {{positiveZero, 0}, {bits(0x8000, 0), 0}}, -1},
   };
-  for (const Scenario& s : scenarios) {
+  for (const auto& s : scenarios) {
     SCOPED_TRACE(s.name);
+    stream_testing::resetStream(ConsoleIn);
     pendingIoError = 0;
-    PipeStream pipe(s.input);
-    for (std::size_t i = 0; i < s.reads.size(); ++i) {
-      EXPECT_EQ(readReal(pipe.stream()), s.reads[i].value) << "read " << i;
-      EXPECT_EQ(pendingIoError, s.reads[i].pendingAfter) << "read " << i;
-    }
-    const StreamByte next = readChar(pipe.stream());
-    if (s.nextByte < 0) {
-      EXPECT_TRUE(next.endOfInput);
-    } else {
-      EXPECT_FALSE(next.endOfInput);
-      EXPECT_EQ(next.value, s.nextByte);
-    }
+    inputFromPipe(s.input);
+    expectReads(ConsoleIn, s.reads, s.nextByte);
   }
   EXPECT_TRUE(trapCodes.empty());
 }
 
-TEST_F(ReadRealStreamTest, ByteTwentySixIsABlankWithoutLineStyle) {
-  PipeStream pipe("5\x1a 7", 0);
-  EXPECT_EQ(readReal(pipe.stream()), integer(5));
-  EXPECT_EQ(readReal(pipe.stream()), integer(7));
-  EXPECT_EQ(pendingIoError, 0u);
+TEST_F(ReadRealStreamTest, StandardInputIsAFile) {
+  inputFromFile("  1e400 0.1\n1,5");
+  expectReads(ConsoleIn,
+              {{bits(0x452F, 0xDA763FC8CB9FF9E5), 0},
+               {bits(0x3FFB, 0xCCCCCCCCCCCCCCCD), 0},
+               {integer(1), ioMalformedNumber}},
+              -1);
+}
+
+// Not open for input: the stream's code is pending, and +0 is read.
+TEST_F(ReadRealStreamTest, StandardInputClosed) {
+  standard.close(0);
+  expectReads(ConsoleIn, {{positiveZero, ioNotOpenForInput}, {positiveZero, ioNotOpenForInput}},
+              -1);
 }
 
 TEST_F(ReadRealStreamTest, PendingCodeIsKeptOrReplaced) {
-  PipeStream pipe("4 x");
+  inputFromPipe("4 x");
   pendingIoError = ioNotOpenForInput;
-  EXPECT_EQ(readReal(pipe.stream()), integer(4));
-  EXPECT_EQ(pendingIoError, static_cast<std::uint32_t>(ioNotOpenForInput));
-  EXPECT_EQ(readReal(pipe.stream()), positiveZero);
-  EXPECT_EQ(pendingIoError, static_cast<std::uint32_t>(ioMalformedNumber));
+  expectReads(ConsoleIn, {{integer(4), ioNotOpenForInput}, {positiveZero, ioMalformedNumber}}, -1);
 }
 
-// A read that fails inside a token ends the token, which is converted; the
-// read's code stays pending unless the conversion stores 106 over it.
+TEST_F(ReadRealStreamTest, OverflowTrapsThroughTheHook) {
+  inputFromPipe("1e4933 1e5120 1e4932");
+  readReal(ConsoleIn);
+  ASSERT_EQ(trapCodes.size(), 1u);
+  EXPECT_EQ(trapCodes[0], platform::statusFloatOverflow);
+  expectReads(ConsoleIn,
+              {{bits(0x7FFF, 0x8000000000000000), 0}, {bits(0x7FFE, 0xD72CB2A95C7EF6CD), 0}}, -1);
+  EXPECT_EQ(trapCodes.size(), 1u);
+}
+
+// A record whose reads deliver the scripted chunks in turn; an empty chunk is
+// a failing read.
 std::vector<std::string> scriptedReads;
 std::size_t nextScriptedRead = 0;
 constexpr std::uint32_t scriptedFailure = 5;  // an operating-system code
@@ -198,118 +171,37 @@ std::uint32_t scriptedRead(TextStream& stream) {
   return 0;
 }
 
-TEST_F(ReadRealStreamTest, FailingReadEndsTheToken) {
-  scriptedReads = {"  12", "", "34 x", "", "9"};
+TextStream scriptedStream(std::vector<std::string> chunks, std::uint16_t flags) {
+  scriptedReads = std::move(chunks);
   nextScriptedRead = 0;
   TextStream stream{};
   stream.mode = modeInput;
-  stream.flags = crLfStyle;
+  stream.flags = flags;
   stream.bufSize = streamBufferSize;
   stream.bufPtr = stream.buffer;
   stream.openOp = noOperation;
   stream.transferOp = scriptedRead;
   stream.flushOp = noOperation;
   stream.closeOp = noOperation;
-  EXPECT_EQ(readReal(stream), integer(12));
-  EXPECT_EQ(pendingIoError, scriptedFailure);
-  EXPECT_EQ(readReal(stream), integer(34));
-  EXPECT_EQ(pendingIoError, scriptedFailure);
-  EXPECT_EQ(readReal(stream), positiveZero);  // 'x', cut by the failing read
-  EXPECT_EQ(pendingIoError, static_cast<std::uint32_t>(ioMalformedNumber));
-  EXPECT_EQ(readReal(stream), integer(9));
-  EXPECT_EQ(readReal(stream), positiveZero);
+  return stream;
 }
 
-TEST_F(ReadRealStreamTest, OverflowTrapsThroughTheHook) {
-  PipeStream pipe("1e4933 1e5120 1e4932");
-  readReal(pipe.stream());
-  ASSERT_EQ(trapCodes.size(), 1u);
-  EXPECT_EQ(trapCodes[0], platform::statusFloatOverflow);
-  EXPECT_EQ(readReal(pipe.stream()), bits(0x7FFF, 0x8000000000000000));
-  EXPECT_EQ(readReal(pipe.stream()), bits(0x7FFE, 0xD72CB2A95C7EF6CD));
-  EXPECT_EQ(trapCodes.size(), 1u);
-  EXPECT_EQ(pendingIoError, 0u);
+// A read that fails inside a token ends the token, which is converted; the
+// read's code stays pending unless the conversion stores 106 over it.
+TEST_F(ReadRealStreamTest, FailingReadEndsTheToken) {
+  TextStream stream = scriptedStream({"  12", "", "34 x", "", "9"}, crLfStyle);
+  expectReads(stream,
+              {{integer(12), scriptedFailure},
+               {integer(34), scriptedFailure},
+               {positiveZero, ioMalformedNumber},  // 'x', cut by the failing read
+               {integer(9), ioMalformedNumber},
+               {positiveZero, ioMalformedNumber}},
+              -1);
 }
 
-// ConsoleIn bound on first use to descriptor 0 of a child process. The child
-// reads three values and reports their memory images, the pending code and
-// the byte that follows through a pipe.
-struct ChildReport {
-  std::uint8_t images[3][extended::memoryImageSize];
-  std::uint32_t pending;
-  std::int32_t nextByte;
-};
-
-// `inputFd` -1: the child's standard input is closed.
-ChildReport readThreeFromStandardInput(int inputFd) {
-  int report[2];
-  EXPECT_EQ(pipe(report), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    close(report[0]);
-    if (inputFd < 0) {
-      close(STDIN_FILENO);
-    } else {
-      dup2(inputFd, STDIN_FILENO);
-      close(inputFd);
-    }
-    ConsoleIn.mode = modeClosed;
-    pendingIoError = 0;
-    extended::resetEnvironment();
-    extended::loadControlWord(defaultControlWord);
-    ChildReport result{};
-    for (auto& image : result.images) extended::toMemoryImage(readReal(ConsoleIn), image);
-    result.pending = pendingIoError;
-    const StreamByte next = readChar(ConsoleIn);
-    result.nextByte = next.endOfInput ? -1 : next.value;
-    const bool written = write(report[1], &result, sizeof result) == sizeof result;
-    _exit(written ? 0 : 1);
-  }
-  close(report[1]);
-  if (inputFd >= 0) close(inputFd);
-  ChildReport result{};
-  EXPECT_EQ(read(report[0], &result, sizeof result), static_cast<ssize_t>(sizeof result));
-  close(report[0]);
-  int status = 0;
-  EXPECT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  return result;
-}
-
-void expectReport(const ChildReport& report, const std::vector<Extended>& values,
-                  std::uint32_t pending, int nextByte) {
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    EXPECT_EQ(extended::fromMemoryImage(report.images[i]), values[i]) << "value " << i;
-  }
-  EXPECT_EQ(report.pending, pending);
-  EXPECT_EQ(report.nextByte, nextByte);
-}
-
-TEST_F(ReadRealStreamTest, StandardInputIsAPipe) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  const std::string input = "1\n-3\t\t2\r\nrest";
-  ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  close(fds[1]);
-  expectReport(readThreeFromStandardInput(fds[0]), {integer(1), integer(-3), integer(2)}, 0, '\r');
-}
-
-TEST_F(ReadRealStreamTest, StandardInputIsAFile) {
-  char path[] = "/tmp/read_real_stream_XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  unlink(path);
-  const std::string input = "  1e400 0.1\n1,5";
-  ASSERT_EQ(write(fd, input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  ASSERT_EQ(lseek(fd, 0, SEEK_SET), 0);
-  expectReport(readThreeFromStandardInput(fd),
-               {bits(0x452F, 0xDA763FC8CB9FF9E5), bits(0x3FFB, 0xCCCCCCCCCCCCCCCD), integer(1)},
-               ioMalformedNumber, -1);
-}
-
-TEST_F(ReadRealStreamTest, StandardInputClosed) {
-  expectReport(readThreeFromStandardInput(-1), {positiveZero, positiveZero, positiveZero},
-               ioNotOpenForInput, -1);
+TEST_F(ReadRealStreamTest, ByteTwentySixIsABlankWithoutLineStyle) {
+  TextStream stream = scriptedStream({"5\x1a 7"}, 0);
+  expectReads(stream, {{integer(5), 0}, {integer(7), 0}}, -1);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // own x87 unit: the scaling by table powers of ten, the product by 10^17, the
 // rounding to an integer, and then the digit positions, their decimal rounding
 // with the carry running leftwards, and the layout of the text, all spelled
-// out character by character. The power-of-ten tables of the reference are
-// computed here from exact big integers, not taken from the product.
+// out character by character. The reference scales with the conversions'
+// tables, which power_of_ten_table_test checks against exact powers.
 //
 // The normal run checks some tens of thousands of seeded random cases; the
 // sweep labelled `long` checks millions.
@@ -19,54 +19,27 @@
 #include <vector>
 
 #include "extended/extended.h"
+#include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if QUADSOLVE_HAVE_X87
 
 namespace {
 
-// ---- The x87 unit ----
-
-// Extended precision, round to nearest, every exception masked, for the
-// lifetime of the guard.
-class X87Environment {
- public:
-  X87Environment() {
-    asm volatile("fnstcw %0" : "=m"(saved_));
-    const std::uint16_t word = 0x037F;
-    asm volatile("fldcw %0" : : "m"(word));
-  }
-  ~X87Environment() { asm volatile("fldcw %0" : : "m"(saved_)); }
-  X87Environment(const X87Environment&) = delete;
-  X87Environment& operator=(const X87Environment&) = delete;
-
- private:
-  std::uint16_t saved_ = 0;
-};
-
-long double fromBits(std::uint16_t signExponent, std::uint64_t significand) {
-  long double x = 0;
-  unsigned char bytes[sizeof(long double)] = {};
-  std::memcpy(bytes, &significand, 8);
-  std::memcpy(bytes + 8, &signExponent, 2);
-  std::memcpy(&x, bytes, sizeof x);
-  return x;
-}
+using numbertest::scaleX87;
+using numbertest::toLongDouble;
+using numbertest::toModel;
 
 std::uint16_t signExponentOf(long double x) {
-  std::uint16_t field = 0;
-  std::memcpy(&field, reinterpret_cast<const unsigned char*>(&x) + 8, 2);
-  return field;
+  return toModel(x).signExponent;
 }
 
 std::uint64_t significandOf(long double x) {
-  std::uint64_t significand = 0;
-  std::memcpy(&significand, &x, 8);
-  return significand;
+  return toModel(x).significand;
 }
 
-Extended toModel(long double x) {
-  return Extended{significandOf(x), signExponentOf(x)};
+long double fromBits(std::uint16_t signExponent, std::uint64_t significand) {
+  return toLongDouble(Extended{significand, signExponent});
 }
 
 long double roundToIntegerX87(long double x) {
@@ -74,80 +47,7 @@ long double roundToIntegerX87(long double x) {
   return x;
 }
 
-// ---- Power-of-ten tables from exact big integers ----
-
-// 10^n rounded to a 64-bit significand, ties to even.
-class ExactPowers {
- public:
-  ExactPowers() {
-    std::vector<std::uint32_t> limbs{1};  // little-endian base 2^32
-    for (int n = 0; n <= 512 * 9; ++n) {
-      if (n < 32) small[n] = rounded(limbs);
-      if (n % 32 == 0 && n / 32 >= 1 && n / 32 <= 15) mid[n / 32] = rounded(limbs);
-      if (n % 512 == 0 && n / 512 >= 1) big[n / 512] = rounded(limbs);
-      std::uint64_t carry = 0;
-      for (auto& limb : limbs) {
-        const std::uint64_t product = std::uint64_t{limb} * 10 + carry;
-        limb = static_cast<std::uint32_t>(product);
-        carry = product >> 32;
-      }
-      if (carry != 0) limbs.push_back(static_cast<std::uint32_t>(carry));
-    }
-  }
-
-  long double small[32];
-  long double mid[16];  // 1..15 used
-  long double big[10];  // 1..9 used
-
- private:
-  static bool bit(const std::vector<std::uint32_t>& limbs, long index) {
-    if (index < 0) return false;
-    return ((limbs[static_cast<std::size_t>(index / 32)] >> (index % 32)) & 1u) != 0;
-  }
-
-  static long double rounded(const std::vector<std::uint32_t>& limbs) {
-    long length = static_cast<long>(limbs.size()) * 32;
-    while (!bit(limbs, length - 1)) --length;
-    std::uint64_t significand = 0;
-    for (long i = length - 1; i >= length - 64; --i) {
-      significand = (significand << 1) | (bit(limbs, i) ? 1u : 0u);
-    }
-    long exponent = length - 1;
-    const bool half = bit(limbs, length - 65);
-    bool sticky = false;
-    for (long i = length - 66; i >= 0 && !sticky; --i) sticky = bit(limbs, i);
-    if (half && (sticky || (significand & 1u) != 0)) {
-      if (++significand == 0) {
-        significand = 0x8000000000000000u;
-        ++exponent;
-      }
-    }
-    return fromBits(static_cast<std::uint16_t>(16383 + exponent), significand);
-  }
-};
-
-const ExactPowers& exactPowers() {
-  static const ExactPowers powers;
-  return powers;
-}
-
 // ---- The reference conversion ----
-
-long double scaleX87(long double x, int n) {
-  const ExactPowers& p = exactPowers();
-  if (n == 0) return x;
-  const bool divide = n < 0;
-  const int magnitude = divide ? -n : n;
-  if (magnitude >= 5120) return divide ? 0.0L : INFINITY;
-  auto apply = [&](long double factor) { x = divide ? x / factor : x * factor; };
-  apply(p.small[magnitude % 32]);
-  int rest = magnitude / 32;
-  if (rest == 0) return x;
-  if (rest % 16 != 0) apply(p.mid[rest % 16]);
-  rest /= 16;
-  if (rest != 0) apply(p.big[rest]);
-  return x;
-}
 
 struct Scaled {
   int k;
@@ -242,7 +142,7 @@ std::string exponentFormX87(bool negative, Scaled s, int width) {
 }
 
 std::string referenceText(long double value, int width, int decimals) {
-  X87Environment environment;
+  numbertest::X87Environment x87;
   const bool negative = (signExponentOf(value) & 0x8000) != 0;
   const std::uint16_t field = signExponentOf(value) & 0x7FFF;
   if (field == 0x7FFF) {
@@ -272,17 +172,12 @@ std::string referenceText(long double value, int width, int decimals) {
 }
 
 std::string productText(long double value, int width, int decimals) {
-  CountedText text;
-  realToText(toModel(value), width, decimals, text);
-  return std::string(text.chars, text.length);
+  return numbertest::realText(toModel(value), width, decimals);
 }
 
 std::string describe(long double value, int width, int decimals) {
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "bits %04X:%016llX width %d decimals %d",
-                signExponentOf(value), static_cast<unsigned long long>(significandOf(value)), width,
-                decimals);
-  return buffer;
+  return ::testing::PrintToString(toModel(value)) + " width " + std::to_string(width) +
+         " decimals " + std::to_string(decimals);
 }
 
 // ---- Seeded cases ----
@@ -355,41 +250,6 @@ void runSeededCases(std::uint64_t seed, int cases) {
       ADD_FAILURE() << describe(value, width, decimals) << "\n  x87:     [" << expected
                     << "]\n  product: [" << actual << "]";
     }
-  }
-}
-
-TEST(RealToTextAgainstX87, TablesMatchTheSampleEntries) {
-  const ExactPowers& p = exactPowers();
-  const long double samples[][2] = {
-      {p.small[28], fromBits(0x405C, 0x813F3978F8940984u)},
-      {p.mid[1], fromBits(0x4069, 0x9DC5ADA82B70B59Eu)},
-      {p.big[9], fromBits(0x7BCA, 0xAE3511626ED559F0u)},
-  };
-  for (const auto& sample : samples) {
-    EXPECT_EQ(signExponentOf(sample[0]), signExponentOf(sample[1]));
-    EXPECT_EQ(significandOf(sample[0]), significandOf(sample[1]));
-  }
-  // The model's scaling uses the same tables: one step of each size.
-  for (const int n : {-4931, -300, -31, -1, 1, 17, 28, 300, 4931}) {
-    X87Environment environment;
-    const long double x = 1.2345678901234567891L;
-    EXPECT_EQ(toModel(scaleX87(x, n)), scaleByPowerOfTen(toModel(x), n)) << "n = " << n;
-  }
-}
-
-TEST(RealToTextAgainstX87, RoundingTableRows) {
-  // The reference must reproduce the worked rows before it judges anything.
-  const struct {
-    double value;
-    const char* text;
-  } rows[] = {
-      {0.125, "0.13"},      {0.005, "0.01"},   {0.015, "0.02"}, {0.045, "0.05"}, {0.285, "0.28"},
-      {2.675, "2.67"},      {1.005, "1.00"},   {0.995, "1.00"}, {9.995, "9.99"}, {99.995, "100.00"},
-      {999.995, "1000.00"}, {-0.001, "-0.00"}, {-0.0, "-0.00"}, {0.0, "0.00"},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(referenceText(row.value, 0, 2), row.text) << row.value;
-    EXPECT_EQ(productText(row.value, 0, 2), row.text) << row.value;
   }
 }
 

@@ -1,0 +1,143 @@
+// Helpers shared by the tests of the number conversions: readable extended
+// values in failure messages, values written as their bits, the run-time's
+// floating-point environment with a trap hook that records instead of ending
+// the program, and, on x86 hosts, the processor's own x87 unit as the
+// reference for the rounded operations.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "extended/extended.h"
+#include "extended/fpu_environment.h"
+#include "textio/number_conversions.h"
+#include "textio/power_of_ten_table.h"
+
+inline void PrintTo(const Extended& x, std::ostream* os) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{0x%04X, 0x%016llX}", x.signExponent,
+                static_cast<unsigned long long>(x.significand));
+  *os << text;
+}
+
+namespace numbertest {
+
+// The control word the run-time loads: 64-bit precision, nearest, overflow,
+// division by zero and invalid operation unmasked.
+inline constexpr std::uint16_t programControlWord = 0x1332;
+
+// A value given as its sign-and-exponent field and its significand.
+constexpr Extended bits(std::uint16_t signExponent, std::uint64_t significand) {
+  return Extended{significand, signExponent};
+}
+
+// The texts of realToText and intToText as strings.
+inline std::string realText(Extended value, std::int32_t width, std::int32_t decimals) {
+  CountedText text;
+  realToText(value, width, decimals, text);
+  return std::string(text.chars, text.length);
+}
+inline std::string intText(std::int32_t value, std::int32_t width) {
+  CountedText text;
+  intToText(value, width, text);
+  return std::string(text.chars, text.length);
+}
+
+inline std::vector<std::uint32_t> trapCodes;
+inline void recordTrap(std::uint32_t code, std::uintptr_t) {
+  trapCodes.push_back(code);
+}
+
+// The program's environment, with traps recorded in trapCodes.
+inline void enterProgramEnvironment() {
+  extended::resetEnvironment();
+  extended::loadControlWord(programControlWord);
+  extended::setTrapHook(recordTrap);
+  trapCodes.clear();
+}
+inline void leaveProgramEnvironment() {
+  extended::setTrapHook(nullptr);
+  extended::resetEnvironment();
+}
+
+class TrapRecordingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { enterProgramEnvironment(); }
+  void TearDown() override { leaveProgramEnvironment(); }
+};
+
+#if defined(__x86_64__) || defined(__i386__)
+#define QUADSOLVE_HAVE_X87 1
+
+// For its lifetime: the x87 unit with 64-bit precision, rounding to nearest
+// and every exception masked (an overflow gives infinity and sets the flag),
+// its flags cleared.
+class X87Environment {
+ public:
+  X87Environment() {
+    asm volatile("fnstcw %0" : "=m"(saved_));
+    asm volatile("fldcw %0" ::"m"(maskedControlWord));
+    asm volatile("fnclex");
+  }
+  ~X87Environment() {
+    asm volatile("fnclex");
+    asm volatile("fldcw %0" ::"m"(saved_));
+  }
+  X87Environment(const X87Environment&) = delete;
+  X87Environment& operator=(const X87Environment&) = delete;
+
+  bool overflowRaised() const {
+    std::uint16_t status = 0;
+    asm volatile("fnstsw %0" : "=m"(status));
+    return (status & extended::flagOverflow) != 0;
+  }
+
+ private:
+  static constexpr std::uint16_t maskedControlWord = 0x037F;
+  std::uint16_t saved_ = 0;
+};
+
+inline long double toLongDouble(const Extended& x) {
+  std::uint8_t image[extended::memoryImageSize];
+  extended::toMemoryImage(x, image);
+  long double value = 0;
+  std::memcpy(&value, image, sizeof image);
+  return value;
+}
+
+inline Extended toModel(long double value) {
+  std::uint8_t image[extended::memoryImageSize];
+  std::memcpy(image, &value, sizeof image);
+  return extended::fromMemoryImage(image);
+}
+
+// x · 10^n on the x87 unit with the conversions' tables: 10^(k mod 32), then
+// 10^(32·(k div 32 mod 16)) and 10^(512·(k div 512)) when not 10^0, each a
+// rounded multiplication, or a division for negative n. Zero for n <= -5120;
+// infinity for n >= 5120 unless x is zero.
+inline long double scaleX87(long double x, std::int64_t n) {
+  if (n >= 5120) return x == 0.0L ? x : __builtin_infl();
+  if (n <= -5120) return 0.0L;
+  if (n == 0) return x;
+  const std::int64_t k = n < 0 ? -n : n;
+  const auto apply = [&](const Extended& entry) {
+    volatile long double result = n > 0 ? x * toLongDouble(entry) : x / toLongDouble(entry);
+    x = result;
+  };
+  apply(pow10Small[k % 32]);
+  if (k / 32 % 16 != 0) apply(pow10Mid[k / 32 % 16 - 1]);
+  if (k / 512 != 0) apply(pow10Big[k / 512 - 1]);
+  return x;
+}
+
+#else
+#define QUADSOLVE_HAVE_X87 0
+#endif
+
+}  // namespace numbertest
