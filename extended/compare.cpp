@@ -1,5 +1,6 @@
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "extended/operands.h"
 #include "extended/x87_rules.h"
 
 namespace extended {
@@ -13,9 +14,17 @@ bool magnitudeLess(Extended a, Extended b) {
   return exponentA < exponentB || (exponentA == exponentB && a.significand < b.significand);
 }
 
-}  // namespace
+// The order of two supported non-NaN encodings; −0 equals +0.
+inline Comparison orderOf(Extended a, Extended b) {
+  if (detail::isZero(a) && detail::isZero(b)) return Comparison::equal;
+  if (a.sign() != b.sign()) return a.sign() ? Comparison::less : Comparison::greater;
+  if (magnitudeLess(a, b)) return a.sign() ? Comparison::greater : Comparison::less;
+  if (magnitudeLess(b, a)) return a.sign() ? Comparison::less : Comparison::greater;
+  return Comparison::equal;
+}
 
-Comparison compare(Extended a, Extended b) {
+// Operands that are not both normal or zero.
+[[gnu::noinline]] Comparison compareSpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
   std::uint16_t flags = 0;
@@ -26,20 +35,20 @@ Comparison compare(Extended a, Extended b) {
     result = Comparison::unordered;
   } else {
     if (ca == ValueClass::denormal || cb == ValueClass::denormal) flags = flagDenormal;
-    if (ca == ValueClass::zero && cb == ValueClass::zero) {
-      result = Comparison::equal;
-    } else if (a.sign() != b.sign()) {
-      result = a.sign() ? Comparison::less : Comparison::greater;
-    } else if (magnitudeLess(a, b)) {
-      result = a.sign() ? Comparison::greater : Comparison::less;
-    } else if (magnitudeLess(b, a)) {
-      result = a.sign() ? Comparison::less : Comparison::greater;
-    } else {
-      result = Comparison::equal;
-    }
+    result = orderOf(a, b);
   }
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
+  rules::signalOperation(flags, callerAddress);
   return result;
+}
+
+}  // namespace
+
+Comparison compare(Extended a, Extended b) {
+  // Normal values and zeros: no flags.
+  if ((detail::isNormal(a) || detail::isZero(a)) && (detail::isNormal(b) || detail::isZero(b))) {
+    return orderOf(a, b);
+  }
+  return compareSpecial(a, b, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

@@ -8,7 +8,10 @@
 namespace extended {
 namespace {
 
-Extended divideFinite(detail::Unpacked a, detail::Unpacked b, std::uint16_t& flags) {
+// The quotient of two finite nonzero values, rounded, with `flags` raised
+// before rounding.
+inline Extended divideFinite(detail::Unpacked a, detail::Unpacked b, std::uint16_t flags,
+                             std::uintptr_t callerAddress) {
   const bool sign = a.sign != b.sign;
   std::int32_t exponent = a.exponent - b.exponent + exponentBias - 1;
   // Numerator a·2^64, halved when a ≥ b so that the quotient has its top bit
@@ -23,53 +26,62 @@ Extended divideFinite(detail::Unpacked a, detail::Unpacked b, std::uint16_t& fla
   std::uint64_t remainder = 0;
   const std::uint64_t quotient =
       wide::divide128By64(numeratorHigh, numeratorLow, b.significand, remainder);
-  // Another 64 quotient bits for rounding, the final remainder as sticky bit.
+  // The rest of the quotient, remainder / divisor in [0, 1), as round and
+  // sticky bits: above, at or below one half (remainder against divisor −
+  // remainder, which cannot overflow).
   std::uint64_t extra = 0;
   if (remainder != 0) {
-    std::uint64_t lastRemainder = 0;
-    extra = wide::divide128By64(remainder, 0, b.significand, lastRemainder);
-    if (lastRemainder != 0) extra |= 1;
+    const std::uint64_t rest = b.significand - remainder;
+    if (remainder > rest) {
+      extra = detail::roundHalfway | 1;
+    } else if (remainder == rest) {
+      extra = detail::roundHalfway;
+    } else {
+      extra = 1;
+    }
   }
-  return detail::roundAndPack(sign, exponent, quotient, extra, flags);
+  return detail::roundPackAndSignal(sign, exponent, quotient, extra, flags, callerAddress);
 }
 
-Extended divideSpecial(Extended a, Extended b, std::uint16_t& flags) {
+// Operands that are not both normal: NaNs, infinities, zeros, denormals.
+[[gnu::noinline]] Extended divideSpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
-  if (rules::isNaNOrUnsupported(ca) || rules::isNaNOrUnsupported(cb)) {
-    return rules::nanResult(a, ca, b, cb, flags);
-  }
+  std::uint16_t flags = 0;
+  Extended result;
   const bool sign = a.sign() != b.sign();
-  if ((ca == ValueClass::infinity && cb == ValueClass::infinity) ||
-      (ca == ValueClass::zero && cb == ValueClass::zero)) {
+  if (rules::isNaNOrUnsupported(ca) || rules::isNaNOrUnsupported(cb)) {
+    result = rules::nanResult(a, ca, b, cb, flags);
+  } else if ((ca == ValueClass::infinity && cb == ValueClass::infinity) ||
+             (ca == ValueClass::zero && cb == ValueClass::zero)) {
     flags |= flagInvalid;
-    return rules::indefiniteNaN;
-  }
-  if (cb == ValueClass::zero && ca != ValueClass::infinity) {
+    result = rules::indefiniteNaN;
+  } else if (cb == ValueClass::zero && ca != ValueClass::infinity) {
     // A finite nonzero dividend: division by zero, checked before denormals.
     flags |= flagZeroDivide;
-    return make(sign, maxExponentField, integerBit);
+    result = make(sign, maxExponentField, integerBit);
+  } else {
+    if (ca == ValueClass::denormal || cb == ValueClass::denormal) flags |= flagDenormal;
+    if (ca == ValueClass::infinity || cb == ValueClass::zero) {
+      result = make(sign, maxExponentField, integerBit);
+    } else if (ca == ValueClass::zero || cb == ValueClass::infinity) {
+      result = make(sign, 0, 0);
+    } else {
+      return divideFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags, callerAddress);
+    }
   }
-  if (ca == ValueClass::denormal || cb == ValueClass::denormal) flags |= flagDenormal;
-  if (ca == ValueClass::infinity || cb == ValueClass::zero) {
-    return make(sign, maxExponentField, integerBit);
-  }
-  if (ca == ValueClass::zero || cb == ValueClass::infinity) return make(sign, 0, 0);
-  return divideFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags);
+  rules::signalOperation(flags, callerAddress);
+  return result;
 }
 
 }  // namespace
 
 Extended divide(Extended a, Extended b) {
-  std::uint16_t flags = 0;
-  Extended result;
   if (detail::isNormal(a) && detail::isNormal(b)) {
-    result = divideFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags);
-  } else {
-    result = divideSpecial(a, b, flags);
+    return divideFinite(detail::unpackNormal(a), detail::unpackNormal(b), 0,
+                        EXTENDED_CALLER_ADDRESS());
   }
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
-  return result;
+  return divideSpecial(a, b, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

@@ -6,19 +6,20 @@
 #include "extended/x87_rules.h"
 
 namespace extended {
+namespace {
 
-Extended fromDouble(double x) {
-  constexpr std::int32_t doubleBias = 1023;
-  constexpr std::uint64_t fractionMask = (std::uint64_t{1} << 52) - 1;
-  constexpr std::uint64_t doubleQuietBit = std::uint64_t{1} << 51;
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+constexpr std::int32_t doubleBias = 1023;
+constexpr std::int32_t maxDoubleExponentField = 0x7FF;
+constexpr std::uint64_t fractionMask = (std::uint64_t{1} << 52) - 1;
+constexpr std::uint64_t doubleQuietBit = std::uint64_t{1} << 51;
+
+// Zeros, denormals, infinities and NaNs.
+[[gnu::noinline]] Extended fromDoubleSpecial(std::uint64_t bits, std::uintptr_t callerAddress) {
   const bool sign = (bits >> 63) != 0;
-  const std::int32_t doubleExponent = static_cast<std::int32_t>((bits >> 52) & 0x7FF);
   const std::uint64_t fraction = bits & fractionMask;
   std::uint16_t flags = 0;
   Extended result;
-
-  if (doubleExponent == 0x7FF) {
+  if (((bits >> 52) & maxDoubleExponentField) != 0) {
     if (fraction == 0) {
       result = make(sign, maxExponentField, integerBit);
     } else {
@@ -26,20 +27,31 @@ Extended fromDouble(double x) {
       if ((fraction & doubleQuietBit) == 0) flags |= flagInvalid;
       result = make(sign, maxExponentField, integerBit | rules::quietBit | (fraction << 11));
     }
-  } else if (doubleExponent == 0) {
-    if (fraction == 0) {
-      result = make(sign, 0, 0);
-    } else {
-      flags |= flagDenormal;
-      // fraction · 2^−1074, made normal: every double is exact in 80 bits.
-      result = detail::normalizeRoundAndPack(sign, exponentBias + 63 - 1074, fraction, 0, flags);
-    }
+  } else if (fraction == 0) {
+    result = make(sign, 0, 0);
   } else {
-    result = make(sign, static_cast<std::uint16_t>(doubleExponent - doubleBias + exponentBias),
-                  integerBit | (fraction << 11));
+    // fraction · 2^−1074, made normal: every double is exact in 80 bits.
+    return detail::normalizeRoundPackAndSignal(sign, exponentBias + 63 - 1074, fraction, 0,
+                                               flagDenormal, callerAddress);
   }
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
+  rules::signalOperation(flags, callerAddress);
   return result;
+}
+
+}  // namespace
+
+Extended fromDouble(double x) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint32_t doubleExponent = static_cast<std::uint32_t>(bits >> 52) & 0x7FF;
+  if (doubleExponent - 1 < static_cast<std::uint32_t>(maxDoubleExponentField - 1)) {
+    // A normal double, exact without flags: the fraction moves up below the
+    // integer bit (where the exponent's low bit lands, set regardless).
+    const std::uint16_t signBit = static_cast<std::uint16_t>((bits >> 48) & 0x8000);
+    return Extended{
+        (bits << 11) | integerBit,
+        static_cast<std::uint16_t>(signBit | (doubleExponent - doubleBias + exponentBias))};
+  }
+  return fromDoubleSpecial(bits, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

@@ -8,50 +8,57 @@
 namespace extended {
 namespace {
 
-Extended multiplyFinite(detail::Unpacked a, detail::Unpacked b, std::uint16_t& flags) {
+// The product of two finite nonzero values, rounded, with `flags` raised
+// before rounding.
+inline Extended multiplyFinite(detail::Unpacked a, detail::Unpacked b, std::uint16_t flags,
+                               std::uintptr_t callerAddress) {
   const bool sign = a.sign != b.sign;
   // The product of two significands in [2^63, 2^64) lies in [2^126, 2^128).
   const wide::Uint128 product = wide::multiply64To128(a.significand, b.significand);
   const std::int32_t exponent = a.exponent + b.exponent - exponentBias;
   if ((product.high & integerBit) != 0) {
-    return detail::roundAndPack(sign, exponent + 1, product.high, product.low, flags);
+    return detail::roundPackAndSignal(sign, exponent + 1, product.high, product.low, flags,
+                                      callerAddress);
   }
-  return detail::roundAndPack(sign, exponent, (product.high << 1) | (product.low >> 63),
-                              product.low << 1, flags);
+  return detail::roundPackAndSignal(sign, exponent, (product.high << 1) | (product.low >> 63),
+                                    product.low << 1, flags, callerAddress);
 }
 
-Extended multiplySpecial(Extended a, Extended b, std::uint16_t& flags) {
+// Operands that are not both normal: NaNs, infinities, zeros, denormals.
+[[gnu::noinline]] Extended multiplySpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
-  if (rules::isNaNOrUnsupported(ca) || rules::isNaNOrUnsupported(cb)) {
-    return rules::nanResult(a, ca, b, cb, flags);
-  }
+  std::uint16_t flags = 0;
+  Extended result;
   const bool sign = a.sign() != b.sign();
-  if ((ca == ValueClass::infinity && cb == ValueClass::zero) ||
-      (ca == ValueClass::zero && cb == ValueClass::infinity)) {
+  if (rules::isNaNOrUnsupported(ca) || rules::isNaNOrUnsupported(cb)) {
+    result = rules::nanResult(a, ca, b, cb, flags);
+  } else if ((ca == ValueClass::infinity && cb == ValueClass::zero) ||
+             (ca == ValueClass::zero && cb == ValueClass::infinity)) {
     flags |= flagInvalid;
-    return rules::indefiniteNaN;
+    result = rules::indefiniteNaN;
+  } else {
+    if (ca == ValueClass::denormal || cb == ValueClass::denormal) flags |= flagDenormal;
+    if (ca == ValueClass::infinity || cb == ValueClass::infinity) {
+      result = make(sign, maxExponentField, integerBit);
+    } else if (ca == ValueClass::zero || cb == ValueClass::zero) {
+      result = make(sign, 0, 0);
+    } else {
+      return multiplyFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags, callerAddress);
+    }
   }
-  if (ca == ValueClass::denormal || cb == ValueClass::denormal) flags |= flagDenormal;
-  if (ca == ValueClass::infinity || cb == ValueClass::infinity) {
-    return make(sign, maxExponentField, integerBit);
-  }
-  if (ca == ValueClass::zero || cb == ValueClass::zero) return make(sign, 0, 0);
-  return multiplyFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags);
+  rules::signalOperation(flags, callerAddress);
+  return result;
 }
 
 }  // namespace
 
 Extended multiply(Extended a, Extended b) {
-  std::uint16_t flags = 0;
-  Extended result;
   if (detail::isNormal(a) && detail::isNormal(b)) {
-    result = multiplyFinite(detail::unpackFinite(a), detail::unpackFinite(b), flags);
-  } else {
-    result = multiplySpecial(a, b, flags);
+    return multiplyFinite(detail::unpackNormal(a), detail::unpackNormal(b), 0,
+                          EXTENDED_CALLER_ADDRESS());
   }
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
-  return result;
+  return multiplySpecial(a, b, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

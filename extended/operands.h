@@ -14,6 +14,11 @@ inline bool isNormal(Extended x) {
          static_cast<std::uint16_t>(x.exponentField() - 1u) < maxExponentField - 1u;
 }
 
+// True for +0 and −0.
+inline bool isZero(Extended x) {
+  return x.exponentField() == 0 && x.significand == 0;
+}
+
 inline bool isFiniteNonzero(ValueClass c) {
   return c == ValueClass::normal || c == ValueClass::denormal;
 }

@@ -134,7 +134,8 @@ std::uint64_t roundAndPackDouble(bool sign, std::int32_t exponent, std::uint64_t
   const wide::SignificandExtra shifted =
       wide::shiftRightJamExtra(significand, extra, static_cast<std::uint32_t>(1 - doubleExponent));
   std::uint64_t kept = shifted.significand >> doubleDroppedBits;
-  const std::uint64_t roundBits = roundBitsOf(shifted.significand & doubleDroppedMask, shifted.extra);
+  const std::uint64_t roundBits =
+      roundBitsOf(shifted.significand & doubleDroppedMask, shifted.extra);
   const bool inexact = roundBits != 0;
   if (inexact && roundsUp(kept, roundBits)) ++kept;
   if (tiny) {

@@ -10,7 +10,6 @@
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "extended/fpu_state.h"
-#include "extended/x87_rules.h"
 
 namespace extended::detail {
 
@@ -105,10 +104,12 @@ inline Extended roundAndPack(bool sign, std::int32_t exponent, std::uint64_t sig
 }
 
 // roundAndPack followed by raising `flags` (those the operation raised before
-// rounding, and those rounding adds) for the code at `callerAddress`.
-Extended roundPackAndSignalOutOfLine(bool sign, std::int32_t exponent, std::uint64_t significand,
-                                     std::uint64_t extra, std::uint16_t flags,
-                                     std::uintptr_t callerAddress);
+// rounding, and those rounding adds) for the code at `callerAddress`. Marked
+// cold so that the operations' common path stays free of its set-up.
+[[gnu::cold]] Extended roundPackAndSignalOutOfLine(bool sign, std::int32_t exponent,
+                                                   std::uint64_t significand, std::uint64_t extra,
+                                                   std::uint16_t flags,
+                                                   std::uintptr_t callerAddress);
 
 // The last step of an arithmetic operation: roundAndPack, then the flags
 // raised for the code at `callerAddress`, `flags` being those the operation
@@ -124,15 +125,11 @@ inline Extended roundPackAndSignal(bool sign, std::int32_t exponent, std::uint64
   return roundPackAndSignalOutOfLine(sign, exponent, significand, extra, flags, callerAddress);
 }
 
-// As roundPackAndSignal for a significand whose top bit may be clear (a zero
-// pair is packed as +0 or −0 by `sign`, exactly).
+// As roundPackAndSignal for a significand whose top bit may be clear; the
+// pair (significand, extra) must not be zero.
 inline Extended normalizeRoundPackAndSignal(bool sign, std::int32_t exponent,
                                             std::uint64_t significand, std::uint64_t extra,
                                             std::uint16_t flags, std::uintptr_t callerAddress) {
-  if (significand == 0 && extra == 0) {
-    rules::signalOperation(flags, callerAddress);
-    return make(sign, 0, 0);
-  }
   normalize(exponent, significand, extra);
   return roundPackAndSignal(sign, exponent, significand, extra, flags, callerAddress);
 }
@@ -159,8 +156,7 @@ inline std::uint64_t roundToDoubleSignificand(std::uint64_t significand, std::ui
 
 // The bits of a normal double from its biased exponent (1..2046) and a rounded
 // significand of 2^52..2^53: a carry to 2^53 moves into the exponent field.
-inline std::uint64_t packDouble(bool sign, std::int32_t doubleExponent,
-                                std::uint64_t significand) {
+inline std::uint64_t packDouble(bool sign, std::int32_t doubleExponent, std::uint64_t significand) {
   return (sign ? std::uint64_t{1} << 63 : 0) +
          (static_cast<std::uint64_t>(doubleExponent - 1) << 52) + significand;
 }

@@ -49,10 +49,12 @@ std::uint64_t squareRoot64(std::uint64_t x) {
   return root;
 }
 
-// Square root of a positive finite value: the significand N (scaled by 2^64 or
-// 2^63 to make the exponent even) has the integer root q with remainder
-// r = N − q² ≤ 2q; r > q means the exact root lies above q + 1/2.
-Extended squareRootFinite(detail::Unpacked x, std::uint16_t& flags) {
+// Square root of a positive finite value, with `flags` raised before
+// rounding: the significand N (scaled by 2^64 or 2^63 to make the exponent
+// even) has the integer root q with remainder r = N − q² ≤ 2q; r > q means the
+// exact root lies above q + 1/2.
+inline Extended squareRootFinite(detail::Unpacked x, std::uint16_t flags,
+                                 std::uintptr_t callerAddress) {
   const std::int32_t unbiased = x.exponent - exponentBias;
   // value = significand · 2^(unbiased − 63); take N = significand · 2^64 when
   // unbiased − 63 − 64 is even, that is, unbiased odd.
@@ -87,34 +89,34 @@ Extended squareRootFinite(detail::Unpacked x, std::uint16_t& flags) {
   }
   // The root's top bit stands for 2^floor(unbiased / 2).
   const std::int32_t halfExponent = (unbiased - (unbiased & 1)) / 2;
-  return detail::roundAndPack(false, halfExponent + exponentBias, root, extra, flags);
+  return detail::roundPackAndSignal(false, halfExponent + exponentBias, root, extra, flags,
+                                    callerAddress);
 }
 
-Extended squareRootSpecial(Extended x, std::uint16_t& flags) {
+// Operands other than positive normal values.
+[[gnu::noinline]] Extended squareRootSpecial(Extended x, std::uintptr_t callerAddress) {
   const ValueClass c = classify(x);
-  if (rules::isNaNOrUnsupported(c)) return rules::nanResult(x, c, flags);
-  if (c == ValueClass::zero) return x;
-  if (x.sign()) {
+  std::uint16_t flags = 0;
+  Extended result = x;  // zeros and +infinity
+  if (rules::isNaNOrUnsupported(c)) {
+    result = rules::nanResult(x, c, flags);
+  } else if (c != ValueClass::zero && x.sign()) {
     flags |= flagInvalid;
-    return rules::indefiniteNaN;
+    result = rules::indefiniteNaN;
+  } else if (c == ValueClass::denormal) {
+    return squareRootFinite(detail::unpackFinite(x), flagDenormal, callerAddress);
   }
-  if (c == ValueClass::infinity) return x;
-  flags |= flagDenormal;
-  return squareRootFinite(detail::unpackFinite(x), flags);
+  rules::signalOperation(flags, callerAddress);
+  return result;
 }
 
 }  // namespace
 
 Extended squareRoot(Extended x) {
-  std::uint16_t flags = 0;
-  Extended result;
   if (detail::isNormal(x) && !x.sign()) {
-    result = squareRootFinite(detail::unpackFinite(x), flags);
-  } else {
-    result = squareRootSpecial(x, flags);
+    return squareRootFinite(detail::unpackNormal(x), 0, EXTENDED_CALLER_ADDRESS());
   }
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
-  return result;
+  return squareRootSpecial(x, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

@@ -26,19 +26,20 @@ struct SignificandExtra {
 
 inline constexpr std::uint64_t lowHalfMask = 0xFFFFFFFFu;
 
-// Full product of two 64-bit numbers.
+// Full product of two 64-bit numbers, from four 32×32-bit partial products.
 inline Uint128 multiply64To128(std::uint64_t a, std::uint64_t b) {
   const std::uint64_t aLow = a & lowHalfMask;
   const std::uint64_t aHigh = a >> 32;
   const std::uint64_t bLow = b & lowHalfMask;
   const std::uint64_t bHigh = b >> 32;
   const std::uint64_t lowLow = aLow * bLow;
-  const std::uint64_t lowHigh = aLow * bHigh;
   const std::uint64_t highLow = aHigh * bLow;
-  const std::uint64_t highHigh = aHigh * bHigh;
-  const std::uint64_t middle = (lowLow >> 32) + (lowHigh & lowHalfMask) + (highLow & lowHalfMask);
-  return Uint128{highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
-                 (middle << 32) | (lowLow & lowHalfMask)};
+  // The two cross products, each weighing 2^32; a carry out of their sum weighs 2^96.
+  const std::uint64_t cross = highLow + aLow * bHigh;
+  const std::uint64_t crossCarry = cross < highLow ? std::uint64_t{1} << 32 : 0;
+  const std::uint64_t low = lowLow + (cross << 32);
+  const std::uint64_t lowCarry = low < lowLow ? 1 : 0;
+  return Uint128{aHigh * bHigh + (cross >> 32) + crossCarry + lowCarry, low};
 }
 
 inline Uint128 subtract128(Uint128 a, Uint128 b) {

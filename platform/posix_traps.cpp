@@ -60,6 +60,29 @@ struct LoadBias {
 };
 LoadBias loadBias;
 
+// The ELF header of the module this code is linked into (the executable),
+// which the linker places at the start of its first loaded segment. Weak: a
+// linker that does not provide it leaves the address null.
+extern "C" const ElfW(Ehdr) __ehdr_start [[gnu::weak, gnu::visibility("hidden")]];
+
+// The load bias from the header's own run-time address: the loaded segment
+// that starts at file offset 0 holds the header, so the header lies at that
+// segment's link-time address plus the bias. False when there is no header
+// to read or no such segment.
+bool biasFromOwnHeader(std::uintptr_t& bias) {
+  const ElfW(Ehdr)* header = &__ehdr_start;
+  if (header == nullptr) return false;
+  const auto* segments = reinterpret_cast<const ElfW(Phdr)*>(
+      reinterpret_cast<const unsigned char*>(header) + header->e_phoff);
+  for (std::size_t index = 0; index < header->e_phnum; ++index) {
+    if (segments[index].p_type == PT_LOAD && segments[index].p_offset == 0) {
+      bias = reinterpret_cast<std::uintptr_t>(header) - segments[index].p_vaddr;
+      return true;
+    }
+  }
+  return false;
+}
+
 // The first object dl_iterate_phdr reports is the executable itself; its
 // dlpi_addr is the load bias (0 unless it is position independent).
 int takeExecutableBias(dl_phdr_info* info, std::size_t /*size*/, void* data) {
@@ -70,7 +93,7 @@ int takeExecutableBias(dl_phdr_info* info, std::size_t /*size*/, void* data) {
 void computeLoadBias() {
   if (loadBias.known) return;
   std::uintptr_t bias = 0;
-  dl_iterate_phdr(takeExecutableBias, &bias);
+  if (!biasFromOwnHeader(bias)) dl_iterate_phdr(takeExecutableBias, &bias);
   loadBias.value = bias;
   loadBias.known = true;
 }
