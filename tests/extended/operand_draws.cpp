@@ -19,6 +19,16 @@ std::uint64_t splitMix(std::uint64_t& x) {
   return z ^ (z >> 31);
 }
 
+// Braced initialisation evaluates its clauses left to right, so the draws that
+// make up one value are taken in the same order whatever the compiler and its
+// options (the arguments of a plain call are evaluated in no fixed order).
+struct InOrder {
+  InOrder(bool negative, std::uint16_t exponentField, std::uint64_t significand)
+      : value(extended::make(negative, exponentField, significand)) {}
+  operator Extended() const { return value; }
+  Extended value;
+};
+
 std::uint16_t field(std::int64_t exponent) {
   return static_cast<std::uint16_t>(exponent < 1 ? 1 : exponent > maxFinite ? maxFinite : exponent);
 }
@@ -97,35 +107,40 @@ std::uint64_t power127Over(std::uint64_t d) {
 }
 
 Extended normal(Random& r) {
-  return extended::make(r.coin(), field(drawExponent(r)), drawSignificand(r));
+  return InOrder{r.coin(), field(drawExponent(r)), drawSignificand(r)};
 }
 
 Extended nan(Random& r, bool quiet) {
-  std::uint64_t payload =
-      r.coin() ? r.next() : (r.next() >> r.below(64)) | (r.next() << r.below(64));
+  std::uint64_t payload;
+  if (r.coin()) {
+    payload = r.next();
+  } else {
+    const std::uint64_t low = r.next() >> r.below(64);
+    payload = low | (r.next() << r.below(64));
+  }
   payload &= quietBit - 1;
   if (!quiet && payload == 0) payload = 1;
   if (r.below(8) == 0) payload = quiet ? 0 : 1;  // the indefinite and the smallest SNaN
-  return extended::make(r.coin(), extended::maxExponentField,
-                        integerBit | (quiet ? quietBit : 0) | payload);
+  return InOrder{r.coin(), extended::maxExponentField,
+                 integerBit | (quiet ? quietBit : 0) | payload};
 }
 
 Extended unsupported(Random& r) {
   const std::uint64_t fraction = r.next() & ~integerBit;
   switch (r.below(3)) {
     case 0:  // unnormal: exponent 1..32766 without the integer bit (zero included)
-      return extended::make(r.coin(), field(drawExponent(r)), r.coin() ? fraction : 0);
+      return InOrder{r.coin(), field(drawExponent(r)), r.coin() ? fraction : 0};
     case 1:  // pseudo-infinity
-      return extended::make(r.coin(), extended::maxExponentField, 0);
+      return InOrder{r.coin(), extended::maxExponentField, 0};
     default:  // pseudo-NaN, quiet or signalling pattern
-      return extended::make(r.coin(), extended::maxExponentField, fraction == 0 ? 1 : fraction);
+      return InOrder{r.coin(), extended::maxExponentField, fraction == 0 ? 1 : fraction};
   }
 }
 
 Extended denormal(Random& r) {
   std::uint64_t s = drawSignificand(r) >> (r.below(63) + 1);
   if (s == 0) s = 1;
-  return extended::make(r.coin(), 0, s);
+  return InOrder{r.coin(), 0, s};
 }
 
 std::uint64_t doubleBits(Random& r) {
@@ -136,8 +151,10 @@ std::uint64_t doubleBits(Random& r) {
     case 1:
       return r.next();
     case 2:
-    case 3:
-      return sign | (fraction >> r.below(53)) | (r.coin() ? 0 : 1);  // denormal
+    case 3: {  // denormal
+      const std::uint64_t shifted = fraction >> r.below(53);
+      return sign | shifted | (r.coin() ? 0 : 1);
+    }
     case 4:
       return sign;  // zero
     case 5:
@@ -194,10 +211,9 @@ Extended nearInteger(Random& r) {
   if (r.below(6) == 0) {  // the int64 range's own edges
     const std::uint64_t edges[] = {integerBit, 0xFFFFFFFFFFFFFFFFu, 0xFFFFFFFFFFFFFFFEu,
                                    0x8000000000000001u};
-    return extended::make(r.coin(), static_cast<std::uint16_t>(bias + 62 + r.below(3)),
-                          edges[r.below(4)]);
+    return InOrder{r.coin(), static_cast<std::uint16_t>(bias + 62 + r.below(3)), edges[r.below(4)]};
   }
-  return extended::make(r.coin(), static_cast<std::uint16_t>(e), s);
+  return InOrder{r.coin(), static_cast<std::uint16_t>(e), s};
 }
 
 // An operand whose rounding to double is interesting: exponents around the
@@ -231,7 +247,7 @@ Extended nearDouble(Random& r) {
     if (r.below(4) == 0) high = ~mask;  // all ones above: the carry goes to the next power
     s = high | lows[r.below(5)] | integerBit;
   }
-  return extended::make(r.coin(), field(e), s);
+  return InOrder{r.coin(), field(e), s};
 }
 
 // Two operands for add and subtract: exponents close together (cancellation,
@@ -242,7 +258,7 @@ Operands additive(Random& r) {
   switch (r.below(6)) {
     case 0: {
       const std::int64_t e = a.exponentField() + r.between(-70, 70);
-      return Operands{a, extended::make(r.coin(), field(e), drawSignificand(r))};
+      return Operands{a, InOrder{r.coin(), field(e), drawSignificand(r)}};
     }
     case 1: {  // b equal or near to ±a: exact cancellation and its neighbours
       Extended b = a;
@@ -255,20 +271,19 @@ Operands additive(Random& r) {
       const std::int64_t e = a.exponentField() - r.between(62, 66);
       const std::uint64_t sigs[] = {integerBit, 0xC000000000000000u, drawSignificand(r)};
       if (e < 1) break;
-      return Operands{a, extended::make(r.coin(), field(e), sigs[r.below(3)])};
+      return Operands{a, InOrder{r.coin(), field(e), sigs[r.below(3)]}};
     }
     case 3: {  // both near the top: overflow, sometimes only after rounding
       const std::uint64_t nearCarry = ~std::uint64_t{0} << r.below(3);
-      a = extended::make(r.coin(), field(maxFinite - r.between(0, 2)),
-                         r.coin() ? nearCarry : drawSignificand(r));
+      a = InOrder{r.coin(), field(maxFinite - r.between(0, 2)),
+                  r.coin() ? nearCarry : drawSignificand(r)};
       const std::int64_t e = maxFinite - r.between(0, 70);
-      return Operands{a,
-                      extended::make(a.sign() != (r.below(4) == 0), field(e), drawSignificand(r))};
+      return Operands{a, InOrder{a.sign() != (r.below(4) == 0), field(e), drawSignificand(r)}};
     }
     case 4: {  // both tiny: denormal sums, underflow to and from the normal range
       const auto tiny = [&r]() {
         return r.coin() ? denormal(r)
-                        : extended::make(r.coin(), field(r.between(1, 66)), drawSignificand(r));
+                        : InOrder{r.coin(), field(r.between(1, 66)), drawSignificand(r)};
       };
       return Operands{tiny(), tiny()};
     }
@@ -306,9 +321,9 @@ Operands multiplicative(Random& r, bool divide) {
   } else if (eb > maxFinite) {
     return Operands{drawValue(r), drawValue(r)};
   } else {
-    b = extended::make(r.coin(), static_cast<std::uint16_t>(eb), drawSignificand(r));
+    b = InOrder{r.coin(), static_cast<std::uint16_t>(eb), drawSignificand(r)};
   }
-  Extended a = extended::make(r.coin(), static_cast<std::uint16_t>(ea), drawSignificand(r));
+  Extended a = InOrder{r.coin(), static_cast<std::uint16_t>(ea), drawSignificand(r)};
   if (b.exponentField() != 0 && r.below(4) == 0) {
     // A result a few units from a power of two. For multiply, b's significand
     // a few units from 2^127 / a's: the product may round up into the next
@@ -339,7 +354,7 @@ Operands multiplicative(Random& r, bool divide) {
     const std::uint64_t bShort = b.significand >> qBits;
     const std::uint64_t product = q * bShort;
     b.significand = bShort << std::countl_zero(bShort);
-    a = extended::make(r.coin(), a.exponentField(), product << std::countl_zero(product));
+    a = InOrder{r.coin(), a.exponentField(), product << std::countl_zero(product)};
   }
   return Operands{a, b};
 }
@@ -350,11 +365,11 @@ Operands squareRootCase(Random& r) {
       const std::uint64_t m = r.next() >> (32 + r.below(32)) | 1;
       const std::uint64_t square = m * m;
       const int normalize = std::countl_zero(square);
-      return single(extended::make(r.coin() && r.coin(), field(bias + r.between(-16000, 16000)),
-                                   square << normalize));
+      return single(InOrder{r.coin() && r.coin(), field(bias + r.between(-16000, 16000)),
+                            square << normalize});
     }
     case 1:
-      return single(extended::make(r.below(8) == 0, field(drawExponent(r)), drawSignificand(r)));
+      return single(InOrder{r.below(8) == 0, field(drawExponent(r)), drawSignificand(r)});
     case 2:
       return single(denormal(r));
     default:
@@ -398,7 +413,7 @@ Extended drawValue(Random& r) {
     case 4:
       return denormal(r);
     case 5:
-      return extended::make(r.coin(), 0, integerBit | r.next());  // pseudo-denormal
+      return InOrder{r.coin(), 0, integerBit | r.next()};  // pseudo-denormal
     case 6:
     case 7:
       return r.coin() ? extended::positiveZero : extended::negativeZero;
@@ -413,9 +428,9 @@ Extended drawValue(Random& r) {
     case 13:
       return unsupported(r);
     case 14:
-      return extended::make(r.coin(), static_cast<std::uint16_t>(maxFinite), ~std::uint64_t{0});
+      return InOrder{r.coin(), static_cast<std::uint16_t>(maxFinite), ~std::uint64_t{0}};
     case 15:
-      return extended::make(r.coin(), 1, r.coin() ? integerBit : drawSignificand(r));
+      return InOrder{r.coin(), 1, r.coin() ? integerBit : drawSignificand(r)};
     default:
       return normal(r);
   }

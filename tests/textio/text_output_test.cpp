@@ -160,7 +160,10 @@ TEST_F(OutputTest, WriteSpacesWritesSpaces) {
   writeSpaces(writeChar(ConsoleOut, '['), 130);
   writeChar(ConsoleOut, ']');
   closeStream(ConsoleOut);
-  EXPECT_EQ(testing_support::fileContents(fd), "[" + std::string(130, ' ') + "]");
+  std::string expected(132, ' ');
+  expected.front() = '[';
+  expected.back() = ']';
+  EXPECT_EQ(testing_support::fileContents(fd), expected);
 }
 
 TEST_F(OutputTest, WriteSpacesNotBoundForNothing) {
