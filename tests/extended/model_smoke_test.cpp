@@ -300,6 +300,80 @@ TEST_F(ExtendedSmoke, TrapsWithTheRuntimeControlWord) {
   EXPECT_LT(traps[0].address, start + 4096);
 }
 
+// Every operation whose common path (normal operands) can trap, called from
+// one out-of-line place; the store keeps each call from becoming a jump.
+enum class Call { add, subtract, multiply, divide, squareRoot, roundToInteger, toDouble };
+[[gnu::noinline]] void callHere(Call call, Extended a, Extended b) {
+  switch (call) {
+    case Call::add:
+      lastSignificand = extended::add(a, b).significand;
+      break;
+    case Call::subtract:
+      lastSignificand = extended::subtract(a, b).significand;
+      break;
+    case Call::multiply:
+      lastSignificand = extended::multiply(a, b).significand;
+      break;
+    case Call::divide:
+      lastSignificand = extended::divide(a, b).significand;
+      break;
+    case Call::squareRoot:
+      lastSignificand = extended::squareRoot(a).significand;
+      break;
+    case Call::roundToInteger:
+      lastSignificand = extended::roundToInteger(a).significand;
+      break;
+    case Call::toDouble:
+      lastSignificand = static_cast<std::uint64_t>(extended::toDouble(a));
+      break;
+  }
+}
+
+// A trap from the straight-line path of an operation reports its caller too.
+TEST_F(ExtendedSmoke, TrapsFromCommonPathsReportTheCaller) {
+  constexpr std::uint16_t precisionUnmasked = runtimeDefault & ~extended::flagPrecision;
+  const Extended third = extended::divide(value1, value3);
+  const Extended twoAndAHalf = make(false, 0x4000, 0xA000000000000000u);
+  struct Case {
+    const char* name;
+    Call call;
+    Extended a;
+    Extended b;
+    std::uint16_t word;
+    std::uint32_t code;
+  } const cases[] = {
+      {"1 + 1/3", Call::add, value1, third, precisionUnmasked, platform::statusFloatInexactResult},
+      {"1 - 1/3", Call::subtract, value1, third, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"1/3 * 5", Call::multiply, third, value5, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"1 / 3", Call::divide, value1, value3, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"sqrt 2", Call::squareRoot, value2, value1, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"round 2.5", Call::roundToInteger, twoAndAHalf, value1, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"1/3 to double", Call::toDouble, third, value1, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"largest * 3", Call::multiply, largest, value3, runtimeDefault,
+       platform::statusFloatOverflow},
+      {"largest + largest", Call::add, largest, largest, runtimeDefault,
+       platform::statusFloatOverflow},
+      {"largest to double", Call::toDouble, largest, value1, runtimeDefault,
+       platform::statusFloatOverflow},
+  };
+  const auto start = reinterpret_cast<std::uintptr_t>(&callHere);
+  for (const Case& c : cases) {
+    extended::loadControlWord(c.word);
+    traps.clear();
+    callHere(c.call, c.a, c.b);
+    ASSERT_EQ(traps.size(), 1u) << c.name;
+    EXPECT_EQ(traps[0].code, c.code) << c.name;
+    EXPECT_GT(traps[0].address, start) << c.name;
+    EXPECT_LT(traps[0].address, start + 4096) << c.name;
+  }
+}
+
 TEST_F(ExtendedSmoke, TrapPriorityWithEverythingUnmasked) {
   extended::loadControlWord(allUnmasked);
   struct Case {
