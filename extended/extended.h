@@ -33,8 +33,8 @@ inline constexpr std::uint64_t integerBit = 0x8000000000000000u;
 inline constexpr int memoryImageSize = 10;
 
 constexpr Extended make(bool negative, std::uint16_t exponentField, std::uint64_t significand) {
-  return Extended{significand,
-                  static_cast<std::uint16_t>((negative ? 0x8000u : 0u) | (exponentField & 0x7FFFu))};
+  return Extended{significand, static_cast<std::uint16_t>((negative ? 0x8000u : 0u) |
+                                                          (exponentField & 0x7FFFu))};
 }
 
 inline constexpr Extended positiveZero = make(false, 0, 0);
