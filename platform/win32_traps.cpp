@@ -37,6 +37,12 @@ LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+  // A floating-point exception of the processor's own x87 unit stays pending
+  // in it and would be raised again by the next x87 instruction that waits;
+  // the unit is reset first, so that nothing traps during the shutdown.
+#if defined(__i386__) || defined(__x86_64__)
+  asm volatile("fninit");
+#endif
   handler(static_cast<std::uint32_t>(record.ExceptionCode),
           reinterpret_cast<std::uintptr_t>(record.ExceptionAddress));
   // The handler does not return; should it, the process ends as the system

@@ -20,6 +20,7 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "extended/wide_arithmetic.h"
 #include "textio/number_conversions.h"
 
 namespace {
@@ -72,19 +73,31 @@ constexpr auto powersOfTen = [] {
 // multiplication: q = ⌊x · M / 2^k⌋ with k = 63 + ⌊log2 10^n⌋ and
 // M = ⌈2^k / 10^n⌉, which fits 64 bits. The error e = M · 10^n − 2^k is below
 // 10^n < 2^(k − 62), so x · e < 2^k and the quotient is exact.
-__extension__ using Unsigned128 = unsigned __int128;
 [[maybe_unused]] constexpr std::uint64_t largestQuotientDividend = std::uint64_t{1} << 61;
 struct PowerOfTenDivisor {
   std::uint64_t multiplier;
   int shift;
 };
+// ⌈2^shift / divisor⌉ by long division, one bit of the dividend at a time.
+// Domain: divisor below 2^62 and the quotient below 2^64.
+constexpr std::uint64_t ceilPowerOfTwoOver(int shift, std::uint64_t divisor) {
+  std::uint64_t quotient = 0;
+  std::uint64_t remainder = 0;
+  for (int bit = shift; bit >= 0; --bit) {
+    remainder = 2 * remainder + (bit == shift ? 1 : 0);
+    quotient <<= 1;
+    if (remainder >= divisor) {
+      remainder -= divisor;
+      quotient |= 1;
+    }
+  }
+  return quotient + (remainder != 0 ? 1 : 0);
+}
 constexpr auto powerOfTenDivisors = [] {
   std::array<PowerOfTenDivisor, significantDigits + 1> divisors{};
   for (std::size_t n = 0; n < divisors.size(); ++n) {
     const int shift = 63 + (63 - std::countl_zero(powersOfTen[n]));
-    const Unsigned128 power = Unsigned128{1} << shift;
-    const Unsigned128 multiplier = (power + powersOfTen[n] - 1) / powersOfTen[n];
-    divisors[n] = {static_cast<std::uint64_t>(multiplier), shift};
+    divisors[n] = {ceilPowerOfTwoOver(shift, powersOfTen[n]), shift};
   }
   return divisors;
 }();
@@ -94,7 +107,7 @@ std::uint64_t divideByPowerOfTen(std::uint64_t x, std::int32_t n) {
   if (n == 0) return x;
   // From 10^1 on the shift is at least 66: the high word, shifted.
   const PowerOfTenDivisor& divisor = powerOfTenDivisors[static_cast<std::size_t>(n)];
-  const auto high = static_cast<std::uint64_t>((Unsigned128{x} * divisor.multiplier) >> 64);
+  const std::uint64_t high = extended::wide::multiply64To128(x, divisor.multiplier).high;
   return high >> (divisor.shift - 64);
 }
 

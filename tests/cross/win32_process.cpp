@@ -16,8 +16,10 @@ std::string quoted(const std::string& argument) {
       ++backslashes;
       continue;
     }
-    if (ch == '"') text.append(2 * backslashes + 1, '\\');
-    else text.append(backslashes, '\\');
+    if (ch == '"')
+      text.append(2 * backslashes + 1, '\\');
+    else
+      text.append(backslashes, '\\');
     backslashes = 0;
     text += ch;
   }
@@ -126,11 +128,14 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
       CreatePipe(childIn.put(), inputWriter.put(), nullptr, 0);
       break;
     case Channel::nulDevice:
-      *childIn.put() =
-          CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      *childIn.put() = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       break;
     case Channel::none:
+      break;
+    case Channel::given:
+      DuplicateHandle(GetCurrentProcess(), options.givenInput, GetCurrentProcess(), childIn.put(),
+                      0, FALSE, DUPLICATE_SAME_ACCESS);
       break;
   }
 
@@ -140,20 +145,19 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
   switch (options.out) {
     case Channel::file:
       outputPath = temporaryFile("qout");
-      *childOut.put() =
-          CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+      *childOut.put() = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
       break;
     case Channel::pipe:
       CreatePipe(outputReader.put(), childOut.put(), nullptr, 0);
       if (options.outputReaderGone) outputReader.reset();
       break;
     case Channel::nulDevice:
-      *childOut.put() =
-          CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      *childOut.put() = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       break;
     case Channel::none:
+    case Channel::given:
       break;
   }
 

@@ -21,6 +21,7 @@ enum class Channel {
   pipe,       // an anonymous pipe, written or read while the child runs
   nulDevice,  // the NUL device, a character device
   none,       // no handle at all (a null standard handle)
+  given,      // a handle that the caller opened (input only)
 };
 
 struct ProcessResult {
@@ -34,6 +35,7 @@ struct ProcessOptions {
   Channel in = Channel::pipe;
   Channel out = Channel::pipe;
   std::string input;
+  HANDLE givenInput = nullptr;  // for Channel::given; the caller keeps it
   std::vector<std::string> arguments;
   // The standard output pipe's read end is closed before the child starts.
   bool outputReaderGone = false;

@@ -39,6 +39,9 @@ bool inPreferredImage(std::uintptr_t address) {
 }
 
 void report(std::uint32_t exceptionCode, std::uintptr_t address) {
+  // The x87 unit is usable here: an exception of its own is no longer pending
+  // (an FWAIT would raise it again, and the hook would be entered anew).
+  asm volatile("fldz\n\tfstp %st(0)\n\tfwait");
   char line[128];
   std::snprintf(line, sizeof line, "code=%08lX offset=%ld image=%d\n",
                 static_cast<unsigned long>(exceptionCode),

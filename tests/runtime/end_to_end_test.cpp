@@ -178,11 +178,24 @@ int lineOf(const char* sourcePath, const std::string& markerText) {
   return 0;
 }
 
+// The probe's executable file and the tools that read it. In a cross build the
+// probe is started through a script (RUNTIME_PROBE_PATH) that runs it under
+// the emulator, and the tools are those of the target's toolchain.
+#ifndef RUNTIME_PROBE_FILE
+#define RUNTIME_PROBE_FILE RUNTIME_PROBE_PATH
+#endif
+#ifndef RUNTIME_ADDR2LINE
+#define RUNTIME_ADDR2LINE "addr2line"
+#endif
+#ifndef RUNTIME_NM
+#define RUNTIME_NM "nm"
+#endif
+
 // "file:line" (without directories) as addr2line names an address of the probe; empty without it.
 std::string sourceLineOf(std::uint32_t address) {
   char command[512];
-  std::snprintf(command, sizeof command, "addr2line -e '%s' 0x%X 2>/dev/null", RUNTIME_PROBE_PATH,
-                address);
+  std::snprintf(command, sizeof command, "'%s' -e '%s' 0x%X 2>/dev/null", RUNTIME_ADDR2LINE,
+                RUNTIME_PROBE_FILE, address);
   FILE* pipe = popen(command, "r");
   if (pipe == nullptr) return "";
   char text[512] = {};
@@ -199,7 +212,8 @@ std::string sourceLineOf(std::uint32_t address) {
 // The probe's function whose code holds `address` (as the message shows it:
 // the low 32 bits), by its symbol table; empty when no function holds it.
 std::string functionContaining(std::uint32_t address) {
-  FILE* pipe = popen("nm -C -S --defined-only '" RUNTIME_PROBE_PATH "' 2>/dev/null", "r");
+  FILE* pipe =
+      popen("'" RUNTIME_NM "' -C -S --defined-only '" RUNTIME_PROBE_FILE "' 2>/dev/null", "r");
   if (pipe == nullptr) return "";
   std::string name;
   char line[2048];
@@ -221,7 +235,7 @@ std::string functionContaining(std::uint32_t address) {
 }
 
 bool haveNm() {
-  return std::system("nm --version >/dev/null 2>&1") == 0;
+  return std::system("'" RUNTIME_NM "' --version >/dev/null 2>&1") == 0;
 }
 
 std::uint32_t addressOf(const std::string& hexDigits) {
@@ -234,7 +248,7 @@ bool hasLineInformation(const std::string& sourceLine) {
 }
 
 bool haveAddr2line() {
-  return std::system("addr2line --version >/dev/null 2>&1") == 0;
+  return std::system("'" RUNTIME_ADDR2LINE "' --version >/dev/null 2>&1") == 0;
 }
 
 std::string baseName(const char* path) {

@@ -35,7 +35,7 @@ struct Sample {
 // Random texts: 1 to 40 digits (runs of 9s and zeros now and then), an
 // optional point, an optional exponent from -5200 to 5200 with the spellings
 // the grammar allows.
-Sample randomSample(std::mt19937_64& random) {
+[[maybe_unused]] Sample randomSample(std::mt19937_64& random) {
   auto below = [&](std::uint64_t n) { return static_cast<int>(random() % n); };
   Sample s;
   const int length = 1 + below(40);
