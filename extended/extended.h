@@ -10,6 +10,7 @@
 // platform exception code and the address of the operation's caller.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 // An extended value: sign bit, 15-bit exponent field (bias 16383) and a 64-bit
@@ -35,6 +36,15 @@ inline constexpr int memoryImageSize = 10;
 constexpr Extended make(bool negative, std::uint16_t exponentField, std::uint64_t significand) {
   return Extended{significand, static_cast<std::uint16_t>((negative ? 0x8000u : 0u) |
                                                           (exponentField & 0x7FFFu))};
+}
+
+// An unsigned integer as an extended value, exactly: every value below 2^64
+// fits the 64-bit significand. For constants and exact conversions; raises no
+// flags.
+constexpr Extended exactInteger(std::uint64_t n) {
+  if (n == 0) return make(false, 0, 0);
+  const int shift = std::countl_zero(n);
+  return make(false, static_cast<std::uint16_t>(exponentBias + 63 - shift), n << shift);
 }
 
 inline constexpr Extended positiveZero = make(false, 0, 0);

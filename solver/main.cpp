@@ -35,8 +35,8 @@ constexpr std::int32_t rootDecimals = 2;
 
 // The exact constants of the formulas.
 constexpr Extended zero = extended::positiveZero;
-constexpr Extended two = extended::make(false, extended::exponentBias + 1, extended::integerBit);
-constexpr Extended four = extended::make(false, extended::exponentBias + 2, extended::integerBit);
+constexpr Extended two = extended::exactInteger(2);
+constexpr Extended four = extended::exactInteger(4);
 
 // The program's variables: coefficients and roots, zero at start.
 double a;

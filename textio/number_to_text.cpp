@@ -25,23 +25,16 @@
 
 namespace {
 
-// An exact integer, nonzero and below 2^64, as a normal extended value.
-constexpr Extended exactInteger(std::uint64_t n) {
-  const int shift = std::countl_zero(n);
-  return extended::make(false, static_cast<std::uint16_t>(extended::exponentBias + 63 - shift),
-                        n << shift);
-}
-
 // Phase constants of the conversion.
 constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
-constexpr Extended digitMultiplier = exactInteger(digitMultiplierValue);
+constexpr Extended digitMultiplier = extended::exactInteger(digitMultiplierValue);
 constexpr std::uint64_t overflowThreshold = 1'000'000'000'000'000'000u;  // 10^18
 // The significand's width, and a fraction of exactly one half as the top bit
 // of that many fraction bits.
 constexpr int significandBits = 64;
 constexpr std::uint64_t roundingHalf = std::uint64_t{1} << (significandBits - 1);
 // Below this magnitude the fixed form uses the value unscaled.
-constexpr Extended unscaledLimit = exactInteger(10);
+constexpr Extended unscaledLimit = extended::exactInteger(10);
 // 19728 / 2^16 = 0.301025390625, just below log10 2.
 constexpr std::int32_t log10Of2Estimate = 19728;
 constexpr int log10Of2Shift = 16;

@@ -5,7 +5,6 @@
 // correctly rounded one: per digit, accumulator × 10 then + digit, each
 // rounded; then at most three table operations, smallest factor first,
 // dividing for negative powers. Its results are required bit for bit.
-#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <optional>
@@ -26,19 +25,13 @@ constexpr std::uint8_t lastBlankByte = 0x20;
 // fraction digit) is added without overflow.
 constexpr std::int32_t exponentSaturation = 100000;
 
-constexpr Extended ten = extended::make(false, 0x4002, 0xA000000000000000u);
-
-// Exact conversion of an integer below 2^64.
-constexpr Extended fromUnsigned(std::uint64_t value) {
-  if (value == 0) return extended::positiveZero;
-  const int shift = std::countl_zero(value);
-  return extended::make(false, static_cast<std::uint16_t>(extended::exponentBias + 63 - shift),
-                        value << shift);
-}
+constexpr Extended ten = extended::exactInteger(10);
 
 constexpr Extended digitValues[10] = {
-    fromUnsigned(0), fromUnsigned(1), fromUnsigned(2), fromUnsigned(3), fromUnsigned(4),
-    fromUnsigned(5), fromUnsigned(6), fromUnsigned(7), fromUnsigned(8), fromUnsigned(9),
+    extended::exactInteger(0), extended::exactInteger(1), extended::exactInteger(2),
+    extended::exactInteger(3), extended::exactInteger(4), extended::exactInteger(5),
+    extended::exactInteger(6), extended::exactInteger(7), extended::exactInteger(8),
+    extended::exactInteger(9),
 };
 
 constexpr bool isDigit(std::uint8_t byte) {
@@ -70,14 +63,14 @@ class DigitAccumulator {
         whole_ = next;
         return;
       }
-      extendedValue_ = fromUnsigned(whole_);
+      extendedValue_ = extended::exactInteger(whole_);
       inExtended_ = true;
     }
     extendedValue_ = extended::multiply(extendedValue_, ten);
     extendedValue_ = extended::add(extendedValue_, digitValues[digit]);
   }
 
-  Extended value() const { return inExtended_ ? extendedValue_ : fromUnsigned(whole_); }
+  Extended value() const { return inExtended_ ? extendedValue_ : extended::exactInteger(whole_); }
 
  private:
   std::uint64_t whole_ = 0;
