@@ -31,9 +31,13 @@ constexpr int messageTextControl = 0xFFFF;
 
 LRESULT CALLBACK onWindowEvent(int code, WPARAM wParam, LPARAM lParam) {
   // A message box is a dialog: a window of the class "#32770". Other windows
-  // (the system's own helpers) are let be.
+  // (the system's own helpers) are let be, and so are the dialogs of other
+  // probes running at the same time, which wine may show to this hook too.
   char className[16] = {};
+  DWORD owner = 0;
   if (code == HCBT_ACTIVATE &&
+      GetWindowThreadProcessId(reinterpret_cast<HWND>(wParam), &owner) != 0 &&
+      owner == GetCurrentProcessId() &&
       GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) > 0 &&
       std::strcmp(className, "#32770") == 0) {
     const auto window = reinterpret_cast<HWND>(wParam);
