@@ -773,7 +773,7 @@ int waitFor(pid_t child) {
 
 // A fault signal sent by another process is no processor exception: the
 // program ends by it, as any program does, and writes no run-time error.
-TEST(OutsideSignals, EndTheProgramByTheSignalWithoutAMessage) {
+TEST(Terminal, FaultSignalsSentFromOutsideEndTheProgramWithoutAMessage) {
   for (const int sent : {SIGSEGV, SIGFPE, SIGBUS, SIGILL}) {
     SCOPED_TRACE(sent);
     WaitingProgram program = startWaitingProgram();
@@ -798,7 +798,7 @@ TEST(OutsideSignals, EndTheProgramByTheSignalWithoutAMessage) {
 // The result line cannot be written once the terminal has gone: the statement
 // that writes it fails at once with the write's code (EIO), rather than the
 // program waiting for a final line that may never come.
-TEST(FailingOutput, TerminalGoneBeforeTheResultLineFailsAtOnce) {
+TEST(Terminal, GoneBeforeTheResultLineFailsAtOnce) {
   WaitingProgram program = startWaitingProgram();
   close(program.terminalMaster);
   writeAll(program.inputWriter, "1 -3 2\n");
