@@ -17,7 +17,7 @@
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "textio/number_conversions.h"
-#include "textio/power_of_ten_table.h"
+#include "textio/power_of_ten.h"
 
 inline void PrintTo(const Extended& x, std::ostream* os) {
   char text[40];

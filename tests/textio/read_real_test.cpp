@@ -11,6 +11,7 @@
 #include "platform/exception_codes.h"
 #include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
+#include "textio/power_of_ten.h"
 
 namespace {
 
