@@ -13,7 +13,7 @@
 
 #include <cstddef>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "platform/platform.h"
 
 namespace platform {

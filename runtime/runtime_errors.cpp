@@ -4,7 +4,7 @@
 // Everything from topLevelExceptionHandler to the process exit may run inside
 // a signal handler: no allocation, no library calls beyond the platform
 // layer's writes and exit.
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "runtime/runtime.h"
 #include "textio/text_stream.h"
 

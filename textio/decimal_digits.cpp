@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "extended/extended.h"
-#include "extended/fpu_environment.h"
 #include "extended/wide_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/number_text.h"
@@ -19,11 +18,6 @@ namespace {
 
 constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
 constexpr Extended digitMultiplier = extended::exactInteger(digitMultiplierValue);
-// The significand's width, and a fraction of exactly one half as the top bit
-// of that many fraction bits.
-constexpr int significandBits = 64;
-constexpr std::uint64_t roundingHalf = std::uint64_t{1} << (significandBits - 1);
-
 // 10^0 .. 10^18.
 constexpr auto powersOfTen = [] {
   std::array<std::uint64_t, significantDigits + 1> powers{};
@@ -87,12 +81,6 @@ constexpr auto digitPairs = [] {
   return pairs;
 }();
 
-// The model's precision flag, for the one rounding done outside the model.
-[[gnu::noinline]] void signalInexact() {
-  extended::raiseExceptions(extended::flagPrecision,
-                            reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
-}
-
 // Writes `value` as exactly 8 digits at `out`, in independent halves so that
 // the divisions do not wait on each other. Domain: value < 10^8.
 void spellEightDigits(std::uint32_t value, char* out) {
@@ -151,30 +139,10 @@ int decimalDigitCount(std::uint32_t value) {
   return count;
 }
 
-// The integer rounding is done here on the product's bits rather than by a
-// call into the model (toInt64): it is a third of the conversion's time. It
-// rounds exactly as FISTP does for these values and raises the precision flag
-// as it would.
 std::uint64_t scaledInteger(Extended m) {
   assert(!m.sign() && m.exponentField() < extended::exponentBias + 4);
-  const Extended product = extended::multiply(m, digitMultiplier);
-  const std::int32_t binaryExponent = product.exponentField() - extended::exponentBias;
-  if (binaryExponent < -1) {
-    // Below one half, zero included.
-    if (product.significand != 0) signalInexact();
-    return 0;
-  }
-  // Bits below the binary point; all of them for a product in [1/2, 1).
-  const int fractionBits = significandBits - 1 - binaryExponent;
-  const std::uint64_t whole =
-      fractionBits == significandBits ? 0 : product.significand >> fractionBits;
-  const std::uint64_t fraction = fractionBits == significandBits
-                                     ? product.significand
-                                     : product.significand << (significandBits - fractionBits);
-  if (fraction == 0) return whole;
-  signalInexact();
-  const bool up = fraction > roundingHalf || (fraction == roundingHalf && (whole & 1) != 0);
-  return whole + (up ? 1 : 0);
+  // Below 1.6·10^18 < 2^63, the domain of the fast conversion.
+  return extended::toUint64(extended::multiply(m, digitMultiplier));
 }
 
 void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {

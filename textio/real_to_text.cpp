@@ -9,7 +9,6 @@
 // Texts are right-justified in the width, capped at 255; spaces go on the left
 // and a text is never cut.
 #include <algorithm>
-#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
@@ -43,28 +42,6 @@ struct SpecialText {
 constexpr SpecialText nanText{3, {'N', 'a', 'n', 0}};
 constexpr SpecialText positiveInfinityText{4, {'+', 'I', 'n', 'f'}};
 constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
-
-// |x| in canonical encoding. An unnormal or pseudo-zero (exponent field set,
-// integer bit clear) and a pseudo-denormal (field 0, integer bit set) each
-// stand for a plain number; it is re-encoded as the normal, denormal or zero
-// that holds exactly that number, so that the arithmetic below only ever sees
-// operands it accepts. Domain: exponent field below all ones.
-Extended canonicalMagnitude(Extended x) {
-  assert(x.exponentField() != extended::maxExponentField);
-  std::uint16_t field = x.exponentField();
-  std::uint64_t significand = x.significand;
-  if ((significand & extended::integerBit) != 0) {
-    if (field == 0) field = 1;  // a pseudo-denormal has the scale of field 1
-    return extended::make(false, field, significand);
-  }
-  if (field == 0 || significand == 0) return extended::make(false, 0, significand);
-  const int shift = std::countl_zero(significand);
-  if (shift < field) {
-    return extended::make(false, static_cast<std::uint16_t>(field - shift), significand << shift);
-  }
-  // Too small for a normal: as far left as field 1 allows, i.e. a denormal.
-  return extended::make(false, 0, significand << (field - 1));
-}
 
 // a < b for canonical non-negative finite values, whose encodings order as
 // their values do.
@@ -158,7 +135,9 @@ void realToText(Extended value, std::int32_t width, std::int32_t decimals, Count
     return;
   }
 
-  const Extended magnitude = canonicalMagnitude(value);
+  // Non-canonical encodings as the number they hold, so that the arithmetic
+  // only ever sees operands it accepts.
+  const Extended magnitude = extended::absolute(extended::canonical(value));
   if (decimals < 0) {
     fillExponentForm(negative, decimalExponent(magnitude), width, text);
     return;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "platform/platform.h"
 #include "win32_process.h"
 

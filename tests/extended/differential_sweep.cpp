@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "tests/extended/operand_draws.h"
 #include "tests/extended/x87_reference.h"
 

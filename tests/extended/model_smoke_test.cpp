@@ -10,9 +10,9 @@
 #include <limits>
 #include <vector>
 
+#include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
-#include "platform/exception_codes.h"
 
 namespace {
 

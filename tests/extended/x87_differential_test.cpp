@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "tests/extended/differential.h"
 #include "tests/extended/differential_sweep.h"
 #include "tests/extended/edge_cases.h"

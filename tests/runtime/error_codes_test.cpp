@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "runtime/runtime.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "gtest/gtest.h"
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "runtime/runtime.h"
 #include "textio/text_stream.h"
 
