@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 #include "win32_process.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "gtest/gtest.h"
 #include "exceptions/exception_codes.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "extended/fpu_environment.h"
 #include "gtest/gtest.h"
 #include "exceptions/exception_codes.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
 namespace {

@@ -29,7 +29,7 @@
 #include <string_view>
 
 #include "extended/extended.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
 namespace {
