@@ -3,10 +3,7 @@
 #include "extended/fpu_environment.h"
 #include "runtime/runtime_internal.h"
 
-// Invalid operation, division by zero and overflow unmasked (they trap);
-// denormal operand, underflow and precision masked; 64-bit significand; round
-// to nearest, ties to even; infinity control set.
-std::uint16_t defaultFpuControl = 0x1332;
+std::uint16_t defaultFpuControl = defaultFpuControlAtLoad;
 
 const FpuMaskSource platformFpuMaskSource = {
     platform::keyboardType,

@@ -8,7 +8,12 @@
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 
-// The control word loaded at start-up and on the exception paths.
+// The control word at load: invalid operation, division by zero and overflow
+// unmasked (they trap); denormal operand, underflow and precision masked;
+// 64-bit significand; round to nearest, ties to even; infinity control set.
+inline constexpr std::uint16_t defaultFpuControlAtLoad = 0x1332;
+// The control word loaded at start-up and on the exception paths:
+// defaultFpuControlAtLoad, unless the mask override replaced its mask bits.
 extern std::uint16_t defaultFpuControl;
 
 // The exit code and the code address of the pending run-time error (nonzero
