@@ -63,7 +63,10 @@ std::uint64_t toUint64(Extended x) {
   // A denormal's field of 0 gives an exponent far below -1: it rounds to 0.
   const std::uint64_t result =
       detail::roundToWhole(x.significand, x.exponentField() - exponentBias, flags);
-  rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
+  // The precision flag, masked by the program, without a call.
+  if (flags != 0 && !detail::raiseMasked(flags)) {
+    rules::signalFlags(flags, EXTENDED_CALLER_ADDRESS());
+  }
   return result;
 }
 

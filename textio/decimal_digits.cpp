@@ -1,7 +1,6 @@
 // The decimal digits of a real: decimalExponent brings the magnitude into
 // [1, 16) by table powers of ten, generateDigits turns it into digit positions
-// through one integer, round(m × 10^17), below 1.6·10^18. Also the digit
-// spelling that every number text uses.
+// through one integer, round(m × 10^17), below 1.6·10^18.
 #include <array>
 #include <bit>
 #include <cassert>
@@ -18,17 +17,6 @@ namespace {
 
 constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
 constexpr Extended digitMultiplier = extended::exactInteger(digitMultiplierValue);
-// 10^0 .. 10^18.
-constexpr auto powersOfTen = [] {
-  std::array<std::uint64_t, significantDigits + 1> powers{};
-  std::uint64_t power = 1;
-  for (auto& entry : powers) {
-    entry = power;
-    power *= 10;
-  }
-  return powers;
-}();
-
 // Division by 10^n (n = 0..18) of a dividend below 2^61 by one
 // multiplication: q = ⌊x · M / 2^k⌋ with k = 63 + ⌊log2 10^n⌋ and
 // M = ⌈2^k / 10^n⌉, which fits 64 bits. The error e = M · 10^n − 2^k is below
@@ -71,16 +59,6 @@ std::uint64_t divideByPowerOfTen(std::uint64_t x, std::int32_t n) {
   return high >> (divisor.shift - 64);
 }
 
-// "00" "01" .. "99": two digits per division.
-constexpr auto digitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
 // Writes `value` as exactly 8 digits at `out`, in independent halves so that
 // the divisions do not wait on each other. Domain: value < 10^8.
 void spellEightDigits(std::uint32_t value, char* out) {
@@ -111,33 +89,6 @@ void spellAllPositions(std::uint64_t scaled, char* digits) {
 }
 
 }  // namespace
-
-void spellDigits(std::uint64_t value, int count, char* out) {
-  assert(count >= 0 && count <= significantDigits &&
-         value < powersOfTen[static_cast<std::size_t>(count)]);
-  char* position = out + count;
-  while (count >= 2 && value > UINT32_MAX) {
-    position -= 2;
-    std::memcpy(position, &digitPairs[2 * (value % 100)], 2);
-    value /= 100;
-    count -= 2;
-  }
-  // The rest in 32 bits, where the divisions by 100 are cheaper.
-  auto rest = static_cast<std::uint32_t>(value);
-  while (count >= 2) {
-    position -= 2;
-    std::memcpy(position, &digitPairs[2 * (rest % 100)], 2);
-    rest /= 100;
-    count -= 2;
-  }
-  if (count == 1) *--position = static_cast<char>('0' + rest % 10);
-}
-
-int decimalDigitCount(std::uint32_t value) {
-  int count = 1;
-  while (value >= powersOfTen[static_cast<std::size_t>(count)]) ++count;
-  return count;
-}
 
 std::uint64_t scaledInteger(Extended m) {
   assert(!m.sign() && m.exponentField() < extended::exponentBias + 4);
