@@ -19,8 +19,4 @@ inline bool isZero(Extended x) {
   return x.exponentField() == 0 && x.significand == 0;
 }
 
-inline bool isFiniteNonzero(ValueClass c) {
-  return c == ValueClass::normal || c == ValueClass::denormal;
-}
-
 }  // namespace extended::detail

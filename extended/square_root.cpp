@@ -38,14 +38,15 @@ constexpr std::array<std::uint32_t, 192> makeEstimateTable() {
 constexpr std::array<std::uint32_t, 192> estimateTable = makeEstimateTable();
 
 // floor(sqrt(x)) for x in [2^62, 2^64): table estimate, two Newton steps,
-// then an exact correction.
+// then an exact correction downwards.
 std::uint64_t squareRoot64(std::uint64_t x) {
   std::uint64_t root = estimateTable[(x >> 56) - 64];
   root = (root + x / root) >> 1;
   root = (root + x / root) >> 1;
   if (root > 0xFFFFFFFFu) root = 0xFFFFFFFFu;
   while (root * root > x) --root;
-  while (root < 0xFFFFFFFFu && (root + 1) * (root + 1) <= x) ++root;
+  // An integer Newton step never lands below floor(sqrt(x)), and neither does
+  // the clamp (sqrt(x) < 2^32), so stepping down ends on the exact root.
   return root;
 }
 
@@ -62,7 +63,8 @@ inline Extended squareRootFinite(detail::Unpacked x, std::uint16_t flags,
   if ((unbiased & 1) == 0) radicand = wide::Uint128{x.significand >> 1, x.significand << 63};
   // The root has its top bit set: N ≥ 2^126.
 
-  // One Newton step from the 32-bit root of the high half, then correct.
+  // One Newton step from the 32-bit root of the high half, then correct
+  // downwards.
   const std::uint64_t start = squareRoot64(radicand.high) << 32;
   const wide::Uint128 startSquare = wide::multiply64To128(start, start);
   const wide::Uint128 startRest = wide::subtract128(radicand, startSquare);
@@ -76,13 +78,9 @@ inline Extended squareRootFinite(detail::Unpacked x, std::uint16_t flags,
     --root;
     square = wide::multiply64To128(root, root);
   }
-  wide::Uint128 remainder = wide::subtract128(radicand, square);
-  // remainder > 2·root means (root + 1)² ≤ N.
-  const wide::Uint128 twiceRoot{root >> 63, root << 1};
-  if (wide::less128(twiceRoot, remainder)) {
-    remainder = wide::subtract128(remainder, wide::Uint128{twiceRoot.high, twiceRoot.low + 1});
-    ++root;
-  }
+  // A Newton step from below never lands below floor(sqrt(N)), so stepping
+  // down ends on the exact integer root q, with N − q² ≤ 2q.
+  const wide::Uint128 remainder = wide::subtract128(radicand, square);
   std::uint64_t extra = 0;
   if (remainder.high != 0 || remainder.low != 0) {
     extra = wide::less128(wide::Uint128{0, root}, remainder) ? integerBit | 1 : 1;

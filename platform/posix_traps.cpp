@@ -4,8 +4,13 @@
 // same event; and the translation of code addresses into the addresses that
 // the executable's symbol tables use.
 //
+// A hooked signal that another process (or the program itself) sent with
+// kill, sigqueue or tkill is not a processor exception: it takes the signal's
+// default action, so the process ends by that signal as any program does.
+//
 // Everything that runs inside a signal handler here is async-signal-safe: it
-// reads values computed at installation and calls nothing but the handler.
+// reads values computed at installation and calls nothing but the handler,
+// sigaction and raise.
 #include <link.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -19,9 +24,9 @@
 namespace platform {
 namespace {
 
-// A report that names no event of the exception table (an illegal opcode, a
-// signal sent by kill()): the platform's own code for an illegal instruction,
-// which the run-time maps to its catch-all code.
+// A report that names no event of the exception table (an illegal opcode):
+// the platform's own code for an illegal instruction, which the run-time maps
+// to its catch-all code.
 constexpr std::uint32_t statusIllegalInstruction = 0xC000001D;
 
 // The alternate stack: static, as nothing here may allocate. Large enough for
@@ -60,41 +65,26 @@ struct LoadBias {
 };
 LoadBias loadBias;
 
-// The ELF header of the module this code is linked into (the executable),
-// which the linker places at the start of its first loaded segment. Weak: a
-// linker that does not provide it leaves the address null.
-extern "C" const ElfW(Ehdr) __ehdr_start [[gnu::weak, gnu::visibility("hidden")]];
+// The ELF header of the executable, which the linker places at the start of
+// its first loaded segment (GNU ld, gold and lld define the symbol for every
+// executable, static or dynamic, position independent or not).
+extern "C" const ElfW(Ehdr) __ehdr_start [[gnu::visibility("hidden")]];
 
 // The load bias from the header's own run-time address: the loaded segment
 // that starts at file offset 0 holds the header, so the header lies at that
-// segment's link-time address plus the bias. False when there is no header
-// to read or no such segment.
-bool biasFromOwnHeader(std::uintptr_t& bias) {
+// segment's link-time address plus the bias. Such a segment always exists, as
+// the linker defines the symbol only when the header is loaded.
+void computeLoadBias() {
+  if (loadBias.known) return;
   const ElfW(Ehdr)* header = &__ehdr_start;
-  if (header == nullptr) return false;
   const auto* segments = reinterpret_cast<const ElfW(Phdr)*>(
       reinterpret_cast<const unsigned char*>(header) + header->e_phoff);
   for (std::size_t index = 0; index < header->e_phnum; ++index) {
     if (segments[index].p_type == PT_LOAD && segments[index].p_offset == 0) {
-      bias = reinterpret_cast<std::uintptr_t>(header) - segments[index].p_vaddr;
-      return true;
+      loadBias.value = reinterpret_cast<std::uintptr_t>(header) - segments[index].p_vaddr;
+      break;
     }
   }
-  return false;
-}
-
-// The first object dl_iterate_phdr reports is the executable itself; its
-// dlpi_addr is the load bias (0 unless it is position independent).
-int takeExecutableBias(dl_phdr_info* info, std::size_t /*size*/, void* data) {
-  *static_cast<std::uintptr_t*>(data) = static_cast<std::uintptr_t>(info->dlpi_addr);
-  return 1;
-}
-
-void computeLoadBias() {
-  if (loadBias.known) return;
-  std::uintptr_t bias = 0;
-  if (!biasFromOwnHeader(bias)) dl_iterate_phdr(takeExecutableBias, &bias);
-  loadBias.value = bias;
   loadBias.known = true;
 }
 
@@ -115,10 +105,24 @@ bool isStackOverflow(std::uintptr_t faultAddress) {
   return faultAddress < trapState.stackTop && faultAddress >= trapState.stackFloor;
 }
 
-// The platform exception code of the event that a signal reports.
+// True for a signal that a process sent rather than the processor raised:
+// on Linux every such code is 0 or negative (SI_USER, SI_QUEUE, SI_TKILL...).
+bool sentByProcess(const siginfo_t* info) {
+  if (info->si_code <= 0) return true;
+#ifdef SI_USER
+  if (info->si_code == SI_USER) return true;
+#endif
+#ifdef SI_QUEUE
+  if (info->si_code == SI_QUEUE) return true;
+#endif
+#ifdef SI_LWP
+  if (info->si_code == SI_LWP) return true;
+#endif
+  return false;
+}
+
+// The platform exception code of the processor event that a signal reports.
 std::uint32_t exceptionCodeOf(int signal, const siginfo_t* info) {
-  // Sent by a process (kill, raise, sigqueue): no processor event at all.
-  if (info->si_code <= 0) return statusIllegalInstruction;
   switch (signal) {
     case SIGFPE:
       switch (info->si_code) {
@@ -177,14 +181,27 @@ std::uintptr_t faultingInstruction([[maybe_unused]] const siginfo_t* info, const
 #endif
 }
 
+void restoreDefaultAction(int signal) {
+  struct sigaction defaultAction {};
+  defaultAction.sa_handler = SIG_DFL;
+  sigemptyset(&defaultAction.sa_mask);
+  sigaction(signal, &defaultAction, nullptr);
+}
+
 void onTrapSignal(int signal, siginfo_t* info, void* context) {
+  if (sentByProcess(info)) {
+    // Sent from outside: no run-time error, no shutdown inside whatever code
+    // the signal interrupted. The signal is not blocked here (SA_NODEFER),
+    // so raising it again ends the process at once.
+    restoreDefaultAction(signal);
+    raise(signal);
+    return;
+  }
   const TrapHandler handler = trapState.handler;
   if (handler == nullptr) {
     // The hook was removed in the meantime: the default action ends the
     // process when the instruction faults again.
-    struct sigaction defaultAction {};
-    defaultAction.sa_handler = SIG_DFL;
-    sigaction(signal, &defaultAction, nullptr);
+    restoreDefaultAction(signal);
     return;
   }
   handler(exceptionCodeOf(signal, info), faultingInstruction(info, context));

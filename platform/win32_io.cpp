@@ -59,13 +59,9 @@ Handle standardHandle(StandardHandle which) {
     recordFailure(GetLastError());
     return invalidHandle;
   }
-  // A process started without this standard handle gets a null one. It is no
-  // handle at all, and is reported as a failed lookup, as a closed standard
-  // descriptor is on POSIX.
-  if (handle == nullptr) {
-    recordFailure(ERROR_INVALID_HANDLE);
-    return invalidHandle;
-  }
+  // A process started without this standard handle gets a null one, which is
+  // taken as it is: reading it fails with ERROR_INVALID_HANDLE, and as output
+  // it is of no known type.
   return reinterpret_cast<Handle>(handle);
 }
 

@@ -97,11 +97,13 @@ TEST(NullHandles, NoStandardOutputIs105) {
   EXPECT_EQ(result.exitCode, 105u);
 }
 
-TEST(NullHandles, NoStandardInputIs104AfterTheReads) {
+// A null standard input is bound as it is; the first read fails with
+// ERROR_INVALID_HANDLE.
+TEST(NullHandles, NoStandardInputIsTheReadsCodeAfterTheReads) {
   const auto result = run("", Channel::none, Channel::pipe);
   ASSERT_TRUE(result.finished);
-  EXPECT_EQ(masked(result.output), failure("104"));
-  EXPECT_EQ(result.exitCode, 104u);
+  EXPECT_EQ(masked(result.output), failure("  6"));
+  EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 // The NUL device is a character device: input that is empty at once, and

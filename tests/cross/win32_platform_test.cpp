@@ -108,11 +108,16 @@ TEST_F(StandardHandles, AreTheProcessHandles) {
             asHandle(GetStdHandle(STD_ERROR_HANDLE)));
 }
 
-// A process started without a standard handle has a null one: no handle, as
-// a closed standard descriptor is none on POSIX.
-TEST_F(StandardHandles, NullIsNoHandle) {
+// A process started without a standard handle has a null one: it is the
+// handle, of no known type, and reading it fails with ERROR_INVALID_HANDLE.
+TEST_F(StandardHandles, NullIsTakenAsItIs) {
   ASSERT_TRUE(SetStdHandle(STD_OUTPUT_HANDLE, nullptr));
-  EXPECT_EQ(platform::standardHandle(platform::StandardHandle::output), platform::invalidHandle);
+  const platform::Handle null = platform::standardHandle(platform::StandardHandle::output);
+  EXPECT_EQ(null, asHandle(nullptr));
+  EXPECT_EQ(platform::fileType(null), platform::FileType::unknown);
+  char byte = 0;
+  std::uint32_t delivered = 1;
+  EXPECT_FALSE(platform::readFile(null, &byte, 1, delivered));
   EXPECT_EQ(platform::lastError(), static_cast<std::uint32_t>(ERROR_INVALID_HANDLE));
 }
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -296,6 +297,10 @@ TEST(WriteFile, FailuresReportTheErrnoValue) {
   auto pipe = testing_support::makePipe();
   pipe.readEnd.reset();
   auto readOnly = openPath("/dev/null", O_RDONLY);
+  // A memory file sealed against writes refuses them with EPERM, whose number
+  // is 1: the smallest code there is.
+  testing_support::Descriptor sealed(::memfd_create("sealed", MFD_ALLOW_SEALING));
+  ASSERT_EQ(::fcntl(sealed.get(), F_ADD_SEALS, F_SEAL_WRITE), 0);
   int closedFd = ::dup(0);
   ::close(closedFd);
   const struct {
@@ -303,6 +308,7 @@ TEST(WriteFile, FailuresReportTheErrnoValue) {
     int fd;
     std::uint32_t code;
   } cases[] = {
+      {"memory file sealed against writes", sealed.get(), EPERM},
       {"full device", full.get(), ENOSPC},
       {"pipe whose reader closed", pipe.writeEnd.get(), EPIPE},
       {"descriptor open for reading only", readOnly.get(), EBADF},

@@ -7,9 +7,10 @@
 //   silent            writes nothing and ends normally
 //   quiet CODE        as io, outside console mode
 //   quiet-normal      as normal, outside console mode
-//   null | divide-by-zero | recursion | bus | illegal-instruction
+//   null | divide-by-zero | recursion | recursion-large-frames | bus |
+//   illegal-instruction
 //                     a real processor fault
-//   raise-segv        SIGSEGV sent by the program itself
+//   raise-segv        SIGSEGV, hooked, sent by the program itself
 //   raise-int | raise-term | raise-abort
 //                     a signal that is not hooked, sent by the program itself
 //   fp-zero-divide | fp-overflow | fp-invalid    an unmasked extended trap
@@ -109,6 +110,15 @@ void writeHeld() {
   return recurse(depth + 1, limit) + frame[depth % sizeof frame];
 }
 
+// Frames of 256 KiB, each touched first at its lowest byte: the fault lands
+// well below the stack's size limit, beyond the guard gap.
+[[gnu::noinline]] unsigned long recurseLargeFrames(unsigned long depth, unsigned long limit) {
+  volatile unsigned char frame[256 * 1024];
+  frame[0] = static_cast<unsigned char>(depth);
+  if (depth == limit) return depth;
+  return recurseLargeFrames(depth + 1, limit) + frame[0];
+}
+
 Extended extendedOne() {
   return extended::make(false, extended::exponentBias, extended::integerBit);
 }
@@ -182,6 +192,8 @@ int main(int argc, char** argv) {
     raise(SIGABRT);
   } else if (scenario == "recursion") {
     recurse(0, static_cast<unsigned long>(-1) - static_cast<unsigned long>(argc));
+  } else if (scenario == "recursion-large-frames") {
+    recurseLargeFrames(0, static_cast<unsigned long>(-1) - static_cast<unsigned long>(argc));
   } else if (scenario == "fp-zero-divide") {
     extended::divide(extendedOne(), extended::positiveZero);
   } else if (scenario == "fp-overflow") {

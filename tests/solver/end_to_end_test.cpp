@@ -725,6 +725,90 @@ TEST(Terminal, OutputToAPipeIsHeldUntilTheEnd) {
 }
 
 // ---------------------------------------------------------------------------
+// Standard input a pipe that stays open, standard output a raw terminal: the
+// empty line shows that the program is running and waits for its input.
+
+struct WaitingProgram {
+  pid_t child = -1;
+  int inputWriter = -1;
+  int terminalMaster = -1;
+};
+
+WaitingProgram startWaitingProgram() {
+  WaitingProgram program;
+  int slave = -1;
+  openRawTerminal(program.terminalMaster, slave);
+  int ends[2];
+  if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
+  program.inputWriter = ends[1];
+  program.child = fork();
+  if (program.child == 0) {
+    dup2(ends[0], STDIN_FILENO);
+    dup2(slave, STDOUT_FILENO);
+    for (int fd : {ends[0], ends[1], slave, program.terminalMaster}) close(fd);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    execProgram({});
+  }
+  close(ends[0]);
+  close(slave);
+  std::string first;
+  pollfd ready{program.terminalMaster, POLLIN, 0};
+  char chunk[2];
+  while (first.size() < 2 && poll(&ready, 1, 10000) > 0) {
+    const ssize_t n = read(program.terminalMaster, chunk, 2 - first.size());
+    if (n <= 0) break;
+    first.append(chunk, static_cast<std::size_t>(n));
+  }
+  EXPECT_EQ(first, "\r\n");
+  return program;
+}
+
+int waitFor(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+// A fault signal sent by another process is no processor exception: the
+// program ends by it, as any program does, and writes no run-time error.
+TEST(OutsideSignals, EndTheProgramByTheSignalWithoutAMessage) {
+  for (const int sent : {SIGSEGV, SIGFPE, SIGBUS, SIGILL}) {
+    SCOPED_TRACE(sent);
+    WaitingProgram program = startWaitingProgram();
+    kill(program.child, sent);
+    const RunResult result = decodeStatus(waitFor(program.child), "");
+    std::string output;
+    pollfd ready{program.terminalMaster, POLLIN, 0};
+    char chunk[256];
+    while (poll(&ready, 1, 0) > 0) {
+      const ssize_t n = read(program.terminalMaster, chunk, sizeof chunk);
+      if (n <= 0) break;
+      output.append(chunk, static_cast<std::size_t>(n));
+    }
+    close(program.inputWriter);
+    close(program.terminalMaster);
+    EXPECT_FALSE(result.exited) << "exit code " << result.exitCode;
+    EXPECT_EQ(result.signal, sent);
+    EXPECT_EQ(output.find("Runtime error"), std::string::npos) << output;
+  }
+}
+
+// The result line cannot be written once the terminal has gone: the statement
+// that writes it fails at once with the write's code (EIO), rather than the
+// program waiting for a final line that may never come.
+TEST(FailingOutput, TerminalGoneBeforeTheResultLineFailsAtOnce) {
+  WaitingProgram program = startWaitingProgram();
+  close(program.terminalMaster);
+  writeAll(program.inputWriter, "1 -3 2\n");
+  const RunResult result = decodeStatus(waitFor(program.child), "");
+  close(program.inputWriter);
+  ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
+  EXPECT_EQ(result.exitCode, EIO);
+}
+
+// ---------------------------------------------------------------------------
 // A seeded sweep (CTest label long): equations a(x - r1)(x - r2) + a·k with
 // integer a and roots on a grid of quarters. Every coefficient is a short exact
 // decimal, every step of the formula is exact, so the expected line follows

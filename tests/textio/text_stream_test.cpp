@@ -119,6 +119,29 @@ TEST_F(TextStreamTest, ShutdownReportsConsoleOutsResult) {
   EXPECT_EQ(closeStandardStreams(), std::uint32_t{EPIPE});
 }
 
+// A stream that cannot be bound in the mode asked for stays closed, so that
+// no read or write goes through slots that were never set.
+TEST_F(TextStreamTest, StreamThatCannotBeBoundStaysClosed) {
+  TextStream named{};
+  named.mode = modeClosed;
+  std::strcpy(named.name, "results.txt");
+  const struct {
+    const char* what;
+    TextStream& stream;
+    std::uint16_t mode;
+  } cases[] = {
+      {"ConsoleOut for reading and writing", ConsoleOut, modeInOut},
+      {"ConsoleIn for reading and writing", ConsoleIn, modeInOut},
+      {"a named stream without an open operation", named, modeOutput},
+  };
+  for (const auto& c : cases) {
+    pendingIoError = 0;
+    EXPECT_EQ(openStream(c.stream, c.mode), std::uint32_t{ioStreamNotOpen}) << c.what;
+    EXPECT_EQ(c.stream.mode, modeClosed) << c.what;
+    EXPECT_EQ(pendingIoError, std::uint32_t{ioStreamNotOpen}) << c.what;
+  }
+}
+
 TEST_F(TextStreamTest, ReopeningAnOpenStreamClosesItFirst) {
   auto out = testing_support::temporaryFile();
   standard.redirect(1, out.get());
