@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::uint64_t digitMultiplierValue = 100'000'000'000'000'000u;  // 10^17
 constexpr Extended digitMultiplier = extended::exactInteger(digitMultiplierValue);
+
 // Division by 10^n (n = 0..18) of a dividend below 2^61 by one
 // multiplication: q = ⌊x · M / 2^k⌋ with k = 63 + ⌊log2 10^n⌋ and
 // M = ⌈2^k / 10^n⌉, which fits 64 bits. The error e = M · 10^n − 2^k is below
