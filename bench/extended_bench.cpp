@@ -16,10 +16,10 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 
 namespace {
 
-constexpr std::uint16_t programControlWord = 0x1332;
 // Steps per benchmark iteration: the chain is kept from memory only once per
 // iteration, so the figures are close to the operation's own latency.
 constexpr int stepsPerIteration = 16;
@@ -38,7 +38,7 @@ void reportTimePerStep(benchmark::State& state) {
 // Runs a model chain under the program's control word.
 template <typename Step>
 void modelChain(benchmark::State& state, Extended start, Step step) {
-  extended::loadControlWord(programControlWord);
+  extended::loadControlWord(defaultFpuControlAtLoad);
   extended::clearStatus();
   Extended x = start;
   for (auto _ : state) {
@@ -90,7 +90,7 @@ template <typename Step>
 void x87Chain(benchmark::State& state, Extended start, Step step) {
   std::uint16_t saved = 0;
   asm volatile("fnstcw %0" : "=m"(saved));
-  asm volatile("fnclex\n\tfldcw %0" : : "m"(programControlWord));
+  asm volatile("fnclex\n\tfldcw %0" : : "m"(defaultFpuControlAtLoad));
   long double x = toLongDouble(start);
   for (auto _ : state) {
     for (int i = 0; i < stepsPerIteration; ++i) x = step(x);

@@ -12,11 +12,10 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 #include "textio/number_conversions.h"
 
 namespace {
-
-constexpr std::uint16_t defaultControlWord = 0x1332;
 
 // The mixed set: coefficients as people type them, long and scientific forms,
 // and the ends of the range.
@@ -54,7 +53,7 @@ constexpr std::array everydayTokens = {
 
 void prepareEnvironment() {
   extended::resetEnvironment();
-  extended::loadControlWord(defaultControlWord);
+  extended::loadControlWord(defaultFpuControlAtLoad);
   extended::setTrapHook(nullptr);
 }
 

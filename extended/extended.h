@@ -63,6 +63,13 @@ enum class ValueClass {
 
 ValueClass classify(Extended x);
 
+// The same number in canonical encoding: an unnormal or pseudo-zero (exponent
+// field set, integer bit clear) and a pseudo-denormal (field 0, integer bit
+// set) become the normal, denormal or zero that holds exactly their value,
+// with their sign; canonical encodings stay as they are. Exact, no flags.
+// Domain: exponent field below all ones.
+Extended canonical(Extended x);
+
 // The 10-byte little-endian memory image: significand, then sign and exponent.
 void toMemoryImage(Extended x, std::uint8_t image[memoryImageSize]);
 Extended fromMemoryImage(const std::uint8_t image[memoryImageSize]);
@@ -97,5 +104,9 @@ Extended fromInt64(std::int64_t x);
 // FISTP m64: rounded to nearest even; out of range or NaN is an invalid
 // operation giving the integer indefinite, INT64_MIN.
 std::int64_t toInt64(Extended x);
+// FISTP m64 for a known domain, without toInt64's classification: x canonical,
+// not negative and below 2^63, so nothing is invalid. Rounded to nearest even;
+// raises precision when inexact.
+std::uint64_t toUint64(Extended x);
 
 }  // namespace extended

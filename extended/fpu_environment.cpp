@@ -2,8 +2,8 @@
 
 #include <cassert>
 
+#include "exceptions/exception_codes.h"
 #include "extended/fpu_state.h"
-#include "platform/exception_codes.h"
 
 namespace extended {
 

@@ -44,7 +44,7 @@ void resetEnvironment();
 void clearStatus();
 
 // Called for an exception that is not masked, with the platform exception code
-// of the event (see platform/exception_codes.h) and the address of the code
+// of the event (see exceptions/exception_codes.h) and the address of the code
 // that called the operation. The run-time's hook does not return; a hook that
 // returns (tests) lets the operation finish with its masked result.
 using TrapHook = void (*)(std::uint32_t exceptionCode, std::uintptr_t callerAddress);

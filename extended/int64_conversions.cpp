@@ -1,4 +1,5 @@
 #include <bit>
+#include <cassert>
 #include <limits>
 
 #include "extended/extended.h"
@@ -20,7 +21,8 @@ Extended fromInt64(std::int64_t x) {
 
 std::int64_t toInt64(Extended x) {
   constexpr std::int64_t integerIndefinite = std::numeric_limits<std::int64_t>::min();
-  constexpr std::uint64_t halfway = std::uint64_t{1} << 63;
+  // 2^63: the magnitude of the most negative integer, one beyond the largest.
+  constexpr std::uint64_t int64MagnitudeLimit = std::uint64_t{1} << 63;
   std::uint16_t flags = 0;
   std::int64_t result = 0;
   const ValueClass c = classify(x);
@@ -38,17 +40,9 @@ std::int64_t toInt64(Extended x) {
       // Only −2^63 itself fits.
       fits = unbiased == 63 && u.sign && u.significand == integerBit;
       magnitude = u.significand;
-    } else if (unbiased < 0) {
-      // |x| < 1: above one half rounds to 1.
-      magnitude = (unbiased == -1 && u.significand > halfway) ? 1 : 0;
-      flags = flagPrecision;
     } else {
-      const int fractionBits = 63 - unbiased;
-      const std::uint64_t fraction = u.significand << (64 - fractionBits);
-      magnitude = u.significand >> fractionBits;
-      if (fraction != 0) flags = flagPrecision;
-      if (fraction > halfway || (fraction == halfway && (magnitude & 1) != 0)) ++magnitude;
-      fits = magnitude < halfway || (u.sign && magnitude == halfway);
+      magnitude = detail::roundToWhole(u.significand, unbiased, flags);
+      fits = magnitude < int64MagnitudeLimit || (u.sign && magnitude == int64MagnitudeLimit);
     }
     if (!fits) {
       flags = flagInvalid;
@@ -59,6 +53,20 @@ std::int64_t toInt64(Extended x) {
     }
   }
   rules::signalOperation(flags, EXTENDED_CALLER_ADDRESS());
+  return result;
+}
+
+std::uint64_t toUint64(Extended x) {
+  assert(!x.sign() && x.exponentField() < exponentBias + 63);
+  assert(x.exponentField() == 0 || (x.significand & integerBit) != 0);
+  std::uint16_t flags = 0;
+  // A denormal's field of 0 gives an exponent far below -1: it rounds to 0.
+  const std::uint64_t result =
+      detail::roundToWhole(x.significand, x.exponentField() - exponentBias, flags);
+  // The precision flag, masked by the program, without a call.
+  if (flags != 0 && !detail::raiseMasked(flags)) {
+    rules::signalFlags(flags, EXTENDED_CALLER_ADDRESS());
+  }
   return result;
 }
 

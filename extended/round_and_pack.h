@@ -61,12 +61,30 @@ inline void normalize(std::int32_t& exponent, std::uint64_t& significand, std::u
 Extended roundAndPackOutOfRange(bool sign, std::int32_t exponent, std::uint64_t significand,
                                 std::uint64_t extra, std::uint16_t& flags);
 
+// One half of a unit, as left-aligned round bits.
 inline constexpr std::uint64_t roundHalfway = std::uint64_t{1} << 63;
 
 // Round to nearest, ties to even: true when the kept bits go up by one unit.
 // `roundBits` is left-aligned: its top bit is the round bit.
 constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
   return roundBits > roundHalfway || (roundBits == roundHalfway && (kept & 1) != 0);
+}
+
+// The integer nearest to significand · 2^(unbiased − 63), ties to even, for an
+// unbiased exponent below 63 (below 0 the value is under 1); adds precision to
+// `flags` when the value is not that integer.
+inline std::uint64_t roundToWhole(std::uint64_t significand, std::int32_t unbiased,
+                                  std::uint16_t& flags) {
+  if (unbiased < 0) {
+    if (significand != 0) flags |= flagPrecision;
+    // Only a value in [1/2, 1) can round up, and its kept integer is 0: even.
+    return unbiased == -1 && roundsUp(0, significand) ? 1 : 0;
+  }
+  const int fractionBits = 63 - unbiased;
+  const std::uint64_t whole = significand >> fractionBits;
+  const std::uint64_t fraction = significand << (64 - fractionBits);
+  if (fraction != 0) flags |= flagPrecision;
+  return roundsUp(whole, fraction) ? whole + 1 : whole;
 }
 
 // True for the exponents for which roundAndPack gives a normal result without

@@ -7,24 +7,13 @@
 namespace extended {
 namespace {
 
-constexpr std::uint64_t halfway = std::uint64_t{1} << 63;
-
 // Rounds a finite nonzero value to an integer, ties to even.
 Extended roundFinite(Extended x, std::uint16_t& flags) {
   const detail::Unpacked u = detail::unpackFinite(x);
   const std::int32_t unbiased = u.exponent - exponentBias;
   if (unbiased >= 63) return x;  // no fraction bits
-  flags |= flagPrecision;        // provisional: cleared below when exact
-  if (unbiased < 0) {
-    // |x| < 1: above one half goes to 1, one half and below to 0.
-    if (unbiased == -1 && u.significand > halfway) return make(u.sign, exponentBias, integerBit);
-    return make(u.sign, 0, 0);
-  }
-  const int fractionBits = 63 - unbiased;
-  const std::uint64_t fraction = u.significand << (64 - fractionBits);
-  std::uint64_t integerPart = u.significand >> fractionBits;
-  if (fraction == 0) flags &= static_cast<std::uint16_t>(~flagPrecision);
-  if (fraction > halfway || (fraction == halfway && (integerPart & 1) != 0)) ++integerPart;
+  const std::uint64_t integerPart = detail::roundToWhole(u.significand, unbiased, flags);
+  if (integerPart == 0) return make(u.sign, 0, 0);
   // The integer has at most 64 bits, its top bit at 2^(unbiased + 1) after a carry.
   return detail::normalizeRoundAndPack(u.sign, exponentBias + 63, integerPart, 0, flags);
 }

@@ -83,7 +83,7 @@ inline Extended squareRootFinite(detail::Unpacked x, std::uint16_t flags,
   const wide::Uint128 remainder = wide::subtract128(radicand, square);
   std::uint64_t extra = 0;
   if (remainder.high != 0 || remainder.low != 0) {
-    extra = wide::less128(wide::Uint128{0, root}, remainder) ? integerBit | 1 : 1;
+    extra = wide::less128(wide::Uint128{0, root}, remainder) ? detail::roundHalfway | 1 : 1;
   }
   // The root's top bit stands for 2^floor(unbiased / 2).
   const std::int32_t halfExponent = (unbiased - (unbiased & 1)) / 2;

@@ -1,3 +1,6 @@
+#include <bit>
+#include <cassert>
+
 #include "extended/extended.h"
 
 namespace extended {
@@ -8,6 +11,23 @@ ValueClass classify(Extended x) {
   if ((x.significand & integerBit) == 0) return ValueClass::unsupported;
   if (exponent != maxExponentField) return ValueClass::normal;
   return x.significand == integerBit ? ValueClass::infinity : ValueClass::nan;
+}
+
+Extended canonical(Extended x) {
+  assert(x.exponentField() != maxExponentField);
+  std::uint16_t field = x.exponentField();
+  const std::uint64_t significand = x.significand;
+  if ((significand & integerBit) != 0) {
+    if (field == 0) field = 1;  // a pseudo-denormal has the scale of field 1
+    return make(x.sign(), field, significand);
+  }
+  if (field == 0 || significand == 0) return make(x.sign(), 0, significand);
+  const int shift = std::countl_zero(significand);
+  if (shift < field) {
+    return make(x.sign(), static_cast<std::uint16_t>(field - shift), significand << shift);
+  }
+  // Too small for a normal: as far left as field 1 allows, i.e. a denormal.
+  return make(x.sign(), 0, significand << (field - 1));
 }
 
 void toMemoryImage(Extended x, std::uint8_t image[memoryImageSize]) {

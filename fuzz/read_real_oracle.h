@@ -9,19 +9,16 @@
 #include <cstdlib>
 
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 
 namespace readrealfuzz {
 
-// The control word the run-time loads: extended precision, to nearest,
-// overflow, division by zero and invalid operation unmasked.
-inline constexpr std::uint16_t programControlWord = 0x1332;
-
-// Loads it once; overflow traps are ignored and let the operation finish with
-// infinity.
+// Loads the control word the run-time loads at start-up, once; overflow traps
+// are ignored and let the operation finish with infinity.
 inline void useProgramEnvironmentOnce() {
   static const bool loaded = [] {
     extended::resetEnvironment();
-    extended::loadControlWord(programControlWord);
+    extended::loadControlWord(defaultFpuControlAtLoad);
     extended::setTrapHook([](std::uint32_t, std::uintptr_t) {});
     return true;
   }();

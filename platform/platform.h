@@ -1,7 +1,8 @@
 // The operating-system layer: the one seam through which the program reaches
 // the operating system. Everything above it (streams, run-time, solver) is
 // platform independent. This header is the whole interface; posix_*.cpp
-// implement it on POSIX, and a Windows implementation sits beside them.
+// implement it on POSIX (with linux_elf_traps.cpp for the trap hook on Linux),
+// and win32_*.cpp on Windows.
 //
 // Calls report failure the Windows way: a false or invalid result, with the
 // code of the failure kept for lastError(). On POSIX that code is the errno

@@ -1,12 +1,9 @@
 // The floating-point environment: the control word loaded at start-up and on
 // the exception paths, and its optional mask override from the registry.
 #include "extended/fpu_environment.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 
-// Invalid operation, division by zero and overflow unmasked (they trap);
-// denormal operand, underflow and precision masked; 64-bit significand; round
-// to nearest, ties to even; infinity control set.
-std::uint16_t defaultFpuControl = 0x1332;
+std::uint16_t defaultFpuControl = defaultFpuControlAtLoad;
 
 const FpuMaskSource platformFpuMaskSource = {
     platform::keyboardType,

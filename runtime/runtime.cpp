@@ -1,17 +1,14 @@
 // Start-up and shutdown: the trap hook, the start-up table, and the one way
 // out of the process.
-#include "runtime/runtime.h"
-
 #include <iterator>
 
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
 bool consoleMode = false;
 
 namespace {
-
-constexpr std::uint32_t errorCodeBits = 0xFF;
 
 // The run-time library's own entry; the program's table holds nothing else.
 constexpr StartupEntry runtimeEntries[] = {
@@ -62,15 +59,13 @@ void initRuntime(const StartupTable& table) {
 void initRuntimeLibrary() {
   if (fpuMaskKeyboardCondition()) fpuMaskOverride();
   resetFpu();
-  ConsoleIn.mode = modeClosed;
-  ConsoleOut.mode = modeClosed;
-  ConsoleErr.mode = modeClosed;
+  markStandardStreamsClosed();
 }
 
 void finalizeRuntimeLibrary() {
   // A ConsoleOut that was never bound holds nothing, so its "not open" result
   // loses nothing; ConsoleErr's result is never judged.
-  const bool outputBound = (ConsoleOut.mode & modeOutput) == modeOutput;
+  const bool outputBound = isBoundForOutput(ConsoleOut);
   shutdownCheck(outputBound, closeStandardStreams());
   // Keeps the check from becoming a tail call, whose return address would lie
   // in terminateProgram instead of here.

@@ -4,8 +4,8 @@
 // Everything from topLevelExceptionHandler to the process exit may run inside
 // a signal handler: no allocation, no library calls beyond the platform
 // layer's writes and exit.
-#include "platform/exception_codes.h"
-#include "runtime/runtime.h"
+#include "exceptions/exception_codes.h"
+#include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
 std::int32_t exitCode = 0;
@@ -44,8 +44,6 @@ const std::uint8_t errorKindCodes[errorKindTableSize] = {
 char errorMessage[errorMessageLength + 1] = "Runtime error     at 00000000";
 
 namespace {
-
-constexpr std::uint32_t errorCodeBits = 0xFF;
 
 // Character positions of the message's fields.
 constexpr int codeFieldFirst = 14;
@@ -154,9 +152,7 @@ void writeErrorMessage() {
   }
 
   // What the program wrote before the failure comes out first.
-  if (ConsoleOut.mode == modeOutput && ConsoleOut.bufPos > 0) {
-    ConsoleOut.transferOp(ConsoleOut);
-  }
+  writeOutHeldBytes(ConsoleOut);
   // Straight to the handle, not through ConsoleOut, so that the message is
   // written even when binding ConsoleOut failed.
   static constexpr char lineEnd[] = {'\r', '\n'};

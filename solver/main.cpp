@@ -54,7 +54,10 @@ double store(Extended value) {
   return extended::toDouble(value);
 }
 
-bool isZero(Extended value) {
+// An ordered comparison with zero (FCOM), not a bit test: -0 equals +0, and
+// it raises what a comparison raises (denormal operand; invalid operation for
+// a NaN).
+bool equalsZero(Extended value) {
   return extended::compare(value, zero) == extended::Comparison::equal;
 }
 
@@ -111,8 +114,8 @@ int main() {
 
   // The result line. Every root is computed and stored before the first write,
   // so a trap leaves no part of the line written.
-  if (isZero(load(a))) {
-    if (isZero(load(b))) {
+  if (equalsZero(load(a))) {
+    if (equalsZero(load(b))) {
       writeLine(writeInteger(ConsoleOut, outcomeDegenerate));
     } else {
       x1 = store(extended::divide(extended::negate(load(c)), load(b)));

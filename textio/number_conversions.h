@@ -2,7 +2,7 @@
 //
 // Reading: readReal takes one blank-delimited token from a stream and converts
 // it with textToReal, which accumulates the digits in extended precision and
-// scales by a power of ten from constant tables (scaleByPowerOfTen).
+// scales by a power of ten from constant tables (power_of_ten.h).
 // Writing: writeInteger and writeReal write a number right-justified in a
 // field; the texts come from intToText and realToText, whose real digits come
 // from one 18-digit integer (decimalExponent, generateDigits).
@@ -30,11 +30,6 @@ Extended readReal(TextStream& stream);
 // digit accumulator. A null text fails at position 1 with +0.
 Extended textToReal(const char* text, std::int32_t& code);
 
-// x times 10^n with at most three rounded table operations, smallest factor
-// first; negative n divides. |n| of 5120 or more gives +Infinity (a zero stays
-// zero) or +0 without a trap.
-Extended scaleByPowerOfTen(Extended x, std::int32_t n);
-
 // ---- Writing ----
 
 // A text of at most 255 characters: a length byte followed by the characters.
@@ -50,7 +45,8 @@ TextStream& writeInteger(TextStream& stream, std::int32_t value);
 TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width);
 
 // A real in fixed form with `decimals` digits after the point (decimals >= 0),
-// or in exponent form (decimals < 0, or magnitudes from 2^120 up).
+// or in exponent form (decimals < 0, or magnitudes from 2^120 up, whose
+// decimal exponents are above 35).
 TextStream& writeReal(TextStream& stream, Extended value, std::int32_t width,
                       std::int32_t decimals);
 
@@ -63,8 +59,9 @@ void intToText(std::int32_t value, std::int32_t width, CountedText& text);
 
 // `value` as text, right-justified in `width` capped at 255; the sign comes
 // from the sign bit, so a negative zero gives "-0.00". Decimals of 0 or more
-// give the fixed form with at most 216 decimals, for decimal exponents up to
-// 35; above that, or for negative decimals, the exponent form with
+// give the fixed form with at most 216 decimals, for magnitudes below 2^120
+// (decimal exponents up to 35); from 2^120 up, or for negative decimals, the
+// exponent form with
 // clamp(width - 8, 2, 18) digits and four exponent digits. Infinities give
 // "+Inf" or "-Inf", every other encoding with all ones in its exponent field
 // "Nan". Non-canonical encodings are written as the number they hold. Never

@@ -1,17 +1,16 @@
-// Reading real numbers: the token layer (readReal), the decimal conversion
-// (textToReal) and the scaling by a power of ten (scaleByPowerOfTen).
+// Reading real numbers: the token layer (readReal) and the decimal conversion
+// (textToReal), which scales by a power of ten (power_of_ten.h).
 //
 // The conversion is a fixed sequence of rounded extended operations, not a
 // correctly rounded one: per digit, accumulator × 10 then + digit, each
 // rounded; then at most three table operations, smallest factor first,
 // dividing for negative powers. Its results are required bit for bit.
-#include <cassert>
 #include <cstdint>
 #include <optional>
 
 #include "extended/extended.h"
 #include "textio/number_conversions.h"
-#include "textio/power_of_ten_table.h"
+#include "textio/power_of_ten.h"
 #include "textio/text_stream.h"
 
 namespace {
@@ -44,10 +43,6 @@ bool takeSign(const std::uint8_t* bytes, std::int64_t& index) {
   return bytes[index++] == '-';
 }
 
-constexpr bool isZero(Extended x) {
-  return x.exponentField() == 0 && x.significand == 0;
-}
-
 // The digit accumulator. While the value is an exact integer below 2^64 it is
 // kept as an integer: there, accumulator × 10 and + digit are exact in the
 // extended format too, so the rounded operations would give the same bits. The
@@ -78,20 +73,6 @@ class DigitAccumulator {
   bool inExtended_ = false;
 };
 
-// x · 10^k (or x / 10^k) for 0 < k < pow10ScaleLimit, with `operation`
-// multiply or divide: the small factor always, then the mid and the big factor
-// when k has them, so the smallest factor comes first.
-template <Extended (*operation)(Extended, Extended)>
-Extended applyPowerOfTen(Extended x, std::int32_t k) {
-  assert(k > 0 && k < pow10ScaleLimit);
-  const std::int32_t mid = k / pow10MidStep % (pow10BigStep / pow10MidStep);  // 0..15
-  const std::int32_t big = k / pow10BigStep;                                  // 0..9
-  x = operation(x, pow10Small[k % pow10SmallCount]);
-  if (mid != 0) x = operation(x, pow10Mid[mid - 1]);
-  if (big != 0) x = operation(x, pow10Big[big - 1]);
-  return x;
-}
-
 // The next byte of the current token, or nothing once the token has ended:
 // at the end of input, or at a byte of 0x20 or below, which is put back so
 // that it is the next byte of the stream.
@@ -106,17 +87,6 @@ std::optional<std::uint8_t> nextTokenByte(TextStream& stream) {
 }
 
 }  // namespace
-
-Extended scaleByPowerOfTen(Extended x, std::int32_t n) {
-  if (n == 0) return x;
-  if (n > 0) {
-    if (n >= pow10ScaleLimit) return isZero(x) ? x : extended::positiveInfinity;
-    return applyPowerOfTen<extended::multiply>(x, n);
-  }
-  // n = -2^31 has no 32-bit magnitude: it is out of range like every n <= -5120.
-  if (n <= -pow10ScaleLimit) return extended::positiveZero;
-  return applyPowerOfTen<extended::divide>(x, -n);
-}
 
 Extended textToReal(const char* text, std::int32_t& code) {
   if (text == nullptr) {

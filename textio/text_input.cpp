@@ -1,7 +1,7 @@
 // Text input: filling the buffer, and delivering bytes, blanks and lines.
 
 #include "platform/platform.h"
-#include "textio/text_stream.h"
+#include "textio/text_stream_internal.h"
 
 namespace {
 

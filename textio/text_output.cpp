@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "textio/text_stream.h"
+#include "textio/text_stream_internal.h"
 
 namespace {
 

@@ -3,9 +3,8 @@
 //
 // Input and output themselves are in text_input.cpp and text_output.cpp.
 
-#include "textio/text_stream.h"
-
 #include "platform/platform.h"
+#include "textio/text_stream_internal.h"
 
 // Zero-filled at load; start-up marks them closed before any other use.
 TextStream ConsoleIn;
@@ -161,9 +160,23 @@ std::uint32_t closeStream(TextStream& stream) {
   return ioStreamNotOpen;
 }
 
+void markStandardStreamsClosed() {
+  ConsoleIn.mode = modeClosed;
+  ConsoleOut.mode = modeClosed;
+  ConsoleErr.mode = modeClosed;
+}
+
 std::uint32_t closeStandardStreams() {
   closeStream(ConsoleIn);
   const std::uint32_t outputResult = closeStream(ConsoleOut);
   closeStream(ConsoleErr);
   return outputResult;
+}
+
+bool isBoundForOutput(const TextStream& stream) {
+  return isOutputMode(stream.mode);
+}
+
+void writeOutHeldBytes(TextStream& stream) {
+  if (stream.mode == modeOutput && stream.bufPos > 0) stream.transferOp(stream);
 }

@@ -24,8 +24,6 @@ enum StreamMode : std::uint16_t {
 
 // Bit 0 of `flags`: lines end in CR LF, and byte 26 in the input ends it.
 inline constexpr std::uint16_t crLfStyle = 0x0001;
-// The line style every standard stream takes when it is bound.
-extern const std::uint8_t defaultLineStyle;
 
 inline constexpr std::uint32_t streamBufferSize = 128;
 inline constexpr int streamNameSize = 260;
@@ -68,21 +66,6 @@ extern TextStream ConsoleErr;
 extern thread_local std::uint32_t pendingIoError;
 void setPendingIoError(std::uint32_t code);
 
-// Binding and the operation slots. Each returns 0 or the code it also stored:
-// openStream 102 for a record that was never initialised, or the binding's
-// code; bindStandardHandle the operating system's code of a failed handle
-// lookup, or 105 for an unusable output handle; refillBuffer and writeOutBuffer
-// the operating system's code of a failed read or write (a broken pipe on
-// input is the end of the data, not a failure); ensureInput stores 104 and
-// ensureOutput 105 when the stream is not ready afterwards.
-std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
-std::uint32_t bindStandardHandle(TextStream& stream);
-std::uint32_t refillBuffer(TextStream& stream);
-std::uint32_t writeOutBuffer(TextStream& stream);
-std::uint32_t noOperation(TextStream& stream);
-bool ensureInput(TextStream& stream);
-bool ensureOutput(TextStream& stream);
-
 // Input. End of input is reported as byte 26 with endOfInput true.
 struct StreamByte {
   std::uint8_t value;
@@ -109,6 +92,15 @@ std::uint32_t flushStream(TextStream& stream);
 // for ConsoleIn. The stream stays bound.
 std::uint32_t closeStream(TextStream& stream);
 
+// Start-up step: marks ConsoleIn, ConsoleOut and ConsoleErr closed, so that
+// each is bound to its standard handle on first use.
+void markStandardStreamsClosed();
 // Shutdown step: closes ConsoleIn, ConsoleOut and ConsoleErr in that order and
 // returns ConsoleOut's closeStream result.
 std::uint32_t closeStandardStreams();
+// True when the stream is bound for output (modeOutput or modeInOut).
+bool isBoundForOutput(const TextStream& stream);
+// Writes out what a stream in modeOutput holds, through its transfer slot,
+// without storing or returning a failure: for the run-time error message,
+// which must follow the program's own output.
+void writeOutHeldBytes(TextStream& stream);

@@ -1,5 +1,5 @@
-// The number writers: a number's text right-justified in a field of a
-// requested width, written to a stream.
+// The field rule of the number writers, and the writer of reals: a number's
+// text right-justified in a field of a requested width, written to a stream.
 //
 // The conversions cap the width at 255, the most a counted text holds; the
 // field rule here is not capped, so the spaces beyond 255 come from
@@ -17,16 +17,6 @@ TextStream& writePadded(TextStream& stream, const CountedText& text, std::int32_
   const std::int32_t length = text.length;
   if (width > length) writeSpaces(stream, width - length);
   return writeBytes(stream, text.chars, text.length);
-}
-
-TextStream& writeInteger(TextStream& stream, std::int32_t value) {
-  return writeInteger(stream, value, 0);
-}
-
-TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width) {
-  CountedText text;
-  intToText(value, 0, text);
-  return writePadded(stream, text, width);
 }
 
 TextStream& writeReal(TextStream& stream, Extended value, std::int32_t width,

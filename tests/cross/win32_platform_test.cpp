@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "platform/platform.h"
+#include "runtime/runtime_internal.h"
 #include "win32_process.h"
 
 namespace {
@@ -276,23 +277,23 @@ TEST_F(Registry, AMissingKeyDoesNotOpen) {
 TEST_F(Registry, AFourByteValueIsRead) {
   const DWORD data = 0x0000003F;
   set("FPUMaskValue", REG_DWORD, &data, sizeof data);
-  std::uint32_t value = 0x1332;
+  std::uint32_t value = defaultFpuControlAtLoad;
   EXPECT_TRUE(query("FPUMaskValue", value));
   EXPECT_EQ(value, 0x3Fu);
 }
 
 TEST_F(Registry, AMissingValueLeavesTheVariable) {
-  std::uint32_t value = 0x1332;
+  std::uint32_t value = defaultFpuControlAtLoad;
   EXPECT_FALSE(query("FPUMaskValue", value));
-  EXPECT_EQ(value, 0x1332u);
+  EXPECT_EQ(value, defaultFpuControlAtLoad);
 }
 
 TEST_F(Registry, ALongerValueFailsAndLeavesTheVariable) {
   const std::uint64_t data = 0x1122334455667788;
   set("FPUMaskValue", REG_QWORD, &data, sizeof data);
-  std::uint32_t value = 0x1332;
+  std::uint32_t value = defaultFpuControlAtLoad;
   EXPECT_FALSE(query("FPUMaskValue", value));
-  EXPECT_EQ(value, 0x1332u);
+  EXPECT_EQ(value, defaultFpuControlAtLoad);
 }
 
 // The type is not asked for: the data's bytes are taken as they are, and a
@@ -300,9 +301,9 @@ TEST_F(Registry, ALongerValueFailsAndLeavesTheVariable) {
 TEST_F(Registry, AShorterValueReplacesTheLowBytes) {
   const unsigned char data[] = {0x15};
   set("FPUMaskValue", REG_BINARY, data, sizeof data);
-  std::uint32_t value = 0x1332;
+  std::uint32_t value = defaultFpuControlAtLoad;
   EXPECT_TRUE(query("FPUMaskValue", value));
-  EXPECT_EQ(value, 0x1315u);
+  EXPECT_EQ(value, (defaultFpuControlAtLoad & ~0xFFu) | 0x15u);
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 #include "win32_process.h"
 
 namespace {
@@ -116,12 +116,12 @@ struct MaskCase {
 class FpuMaskOverride : public testing::TestWithParam<MaskCase> {
  protected:
   void SetUp() override {
-    defaultFpuControl = 0x1332;
+    defaultFpuControl = defaultFpuControlAtLoad;
     fpuMaskSource = &realRegistry;
   }
   void TearDown() override {
     fpuMaskSource = &platformFpuMaskSource;
-    defaultFpuControl = 0x1332;
+    defaultFpuControl = defaultFpuControlAtLoad;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, fpuMaskKeyName);
   }
 };
@@ -151,9 +151,10 @@ INSTANTIATE_TEST_SUITE_P(
                     MaskCase{"NoneMasked", 7, 0x0400, true, 0x00, 0x1300},
                     MaskCase{"HighBitsIgnored", 7, 0x0D00, true, 0xFFFFFFD5, 0x1315},
                     MaskCase{"SubtypeLowBitsIgnored", 7, 0x0DFF, true, 0x3F, 0x133F},
-                    MaskCase{"NoKey", 7, 0x0D00, false, 0, 0x1332},
-                    MaskCase{"OtherJapaneseKeyboard", 7, 0x0200, true, 0x3F, 0x1332},
-                    MaskCase{"ThisMachinesKeyboard", 4, 0, true, 0x3F, 0x1332}),
+                    MaskCase{"NoKey", 7, 0x0D00, false, 0, defaultFpuControlAtLoad},
+                    MaskCase{"OtherJapaneseKeyboard", 7, 0x0200, true, 0x3F,
+                             defaultFpuControlAtLoad},
+                    MaskCase{"ThisMachinesKeyboard", 4, 0, true, 0x3F, defaultFpuControlAtLoad}),
     [](const testing::TestParamInfo<MaskCase>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 
 namespace x87test {
 

@@ -15,6 +15,7 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 
 namespace x87test {
 
@@ -49,9 +50,9 @@ struct Outcome {
   std::uint32_t trapCode = 0;  // platform code of the trap taken, 0 for none
 };
 
-// Control words under which the cases are run.
+// Control words under which the cases are run, beside the program's own
+// (defaultFpuControlAtLoad).
 inline constexpr std::uint16_t allMaskedWord = 0x137F;  // every exception masked
-inline constexpr std::uint16_t programWord = 0x1332;    // the program's default
 inline constexpr std::uint16_t allUnmaskedWord = 0x1340;
 
 // The platform code of the exception that is reported first among `unmasked`

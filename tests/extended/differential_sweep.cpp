@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "tests/extended/operand_draws.h"
 #include "tests/extended/x87_reference.h"
 
@@ -50,7 +50,7 @@ void checkCase(Operation op, const Operands& x, Tally& tally, std::uint16_t mixe
     } else if (word == allUnmaskedWord) {
       const std::uint16_t flag = flagOfCode(expected.trapCode);
       for (int bit = 0; bit < 6; ++bit) tally.trapHits[bit] += (flag >> bit) & 1;
-    } else if (word == programWord && expected.trapCode != 0) {
+    } else if (word == defaultFpuControlAtLoad && expected.trapCode != 0) {
       ++tally.programWordTraps;
     }
     if (!agrees(op, word, expected, got)) {

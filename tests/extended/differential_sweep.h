@@ -12,7 +12,8 @@
 
 namespace x87test {
 
-inline constexpr std::uint16_t sweepControlWords[] = {allMaskedWord, programWord, allUnmaskedWord};
+inline constexpr std::uint16_t sweepControlWords[] = {allMaskedWord, defaultFpuControlAtLoad,
+                                                      allUnmaskedWord};
 
 struct Tally {
   std::uint64_t cases = 0;

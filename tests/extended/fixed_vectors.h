@@ -22,11 +22,12 @@ struct FixedVector {
   std::uint16_t resultSignExponent;
   std::uint64_t resultSignificand;
   // The status flags right after the operation under allMaskedWord,
-  // programWord and allUnmaskedWord.
+  // defaultFpuControlAtLoad and allUnmaskedWord.
   std::uint8_t flags[3];
 };
 
-inline constexpr std::uint16_t fixedVectorWords[3] = {allMaskedWord, programWord, allUnmaskedWord};
+inline constexpr std::uint16_t fixedVectorWords[3] = {allMaskedWord, defaultFpuControlAtLoad,
+                                                      allUnmaskedWord};
 
 std::span<const FixedVector> fixedVectors();
 

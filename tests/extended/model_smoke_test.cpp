@@ -10,9 +10,10 @@
 #include <limits>
 #include <vector>
 
+#include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
-#include "platform/exception_codes.h"
+#include "runtime/runtime_internal.h"
 
 namespace {
 
@@ -22,7 +23,6 @@ using extended::negate;
 constexpr std::uint64_t one = 0x8000000000000000u;  // integer bit alone
 constexpr std::uint16_t allMasked = 0x037F;
 constexpr std::uint16_t allUnmasked = 0x0340;
-constexpr std::uint16_t runtimeDefault = 0x1332;
 
 constexpr Extended value1 = make(false, 0x3FFF, one);
 constexpr Extended value2 = make(false, 0x4000, one);
@@ -287,7 +287,7 @@ volatile std::uint64_t lastSignificand = 0;
 }
 
 TEST_F(ExtendedSmoke, TrapsWithTheRuntimeControlWord) {
-  extended::loadControlWord(runtimeDefault);
+  extended::loadControlWord(defaultFpuControlAtLoad);
   // Masked under this word: underflow, precision, denormal.
   EXPECT_EQ(extended::divide(smallestDenormal, value3), extended::positiveZero);
   EXPECT_TRUE(traps.empty());
@@ -331,7 +331,7 @@ enum class Call { add, subtract, multiply, divide, squareRoot, roundToInteger, t
 
 // A trap from the straight-line path of an operation reports its caller too.
 TEST_F(ExtendedSmoke, TrapsFromCommonPathsReportTheCaller) {
-  constexpr std::uint16_t precisionUnmasked = runtimeDefault & ~extended::flagPrecision;
+  constexpr std::uint16_t precisionUnmasked = defaultFpuControlAtLoad & ~extended::flagPrecision;
   const Extended third = extended::divide(value1, value3);
   const Extended twoAndAHalf = make(false, 0x4000, 0xA000000000000000u);
   struct Case {
@@ -355,11 +355,11 @@ TEST_F(ExtendedSmoke, TrapsFromCommonPathsReportTheCaller) {
        platform::statusFloatInexactResult},
       {"1/3 to double", Call::toDouble, third, value1, precisionUnmasked,
        platform::statusFloatInexactResult},
-      {"largest * 3", Call::multiply, largest, value3, runtimeDefault,
+      {"largest * 3", Call::multiply, largest, value3, defaultFpuControlAtLoad,
        platform::statusFloatOverflow},
-      {"largest + largest", Call::add, largest, largest, runtimeDefault,
+      {"largest + largest", Call::add, largest, largest, defaultFpuControlAtLoad,
        platform::statusFloatOverflow},
-      {"largest to double", Call::toDouble, largest, value1, runtimeDefault,
+      {"largest to double", Call::toDouble, largest, value1, defaultFpuControlAtLoad,
        platform::statusFloatOverflow},
   };
   const auto start = reinterpret_cast<std::uintptr_t>(&callHere);
@@ -412,9 +412,9 @@ TEST_F(ExtendedSmoke, TrapPriorityWithEverythingUnmasked) {
 }
 
 TEST_F(ExtendedSmoke, EnvironmentReset) {
-  extended::loadControlWord(runtimeDefault);
+  extended::loadControlWord(defaultFpuControlAtLoad);
   extended::divide(value1, value3);
-  EXPECT_EQ(extended::controlWord(), runtimeDefault);
+  EXPECT_EQ(extended::controlWord(), defaultFpuControlAtLoad);
   EXPECT_EQ(extended::statusFlags(), extended::flagPrecision);
   extended::resetEnvironment();
   EXPECT_EQ(extended::controlWord(), allMasked);

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "tests/extended/differential.h"
 #include "tests/extended/differential_sweep.h"
 #include "tests/extended/edge_cases.h"
@@ -63,7 +63,8 @@ TEST(X87Harness, KnownAnswers) {
   const Outcome third = runOnX87(Operation::divide, {one, three}, allUnmaskedWord);
   EXPECT_EQ(third.flags, flagPrecision);
   EXPECT_EQ(third.trapCode, platform::statusFloatInexactResult);
-  const Outcome byZero = runOnX87(Operation::divide, {one, extended::positiveZero}, programWord);
+  const Outcome byZero =
+      runOnX87(Operation::divide, {one, extended::positiveZero}, defaultFpuControlAtLoad);
   EXPECT_EQ(byZero.flags, flagZeroDivide);
   EXPECT_EQ(byZero.trapCode, platform::statusFloatDivideByZero);
   EXPECT_EQ(runOnX87(Operation::toInt64, {three, {}}, allMaskedWord).value.significand, 3u);
@@ -96,7 +97,7 @@ TEST(X87Harness, TrapHookGetsCallerAddress) {
   for (int op = 0; op <= static_cast<int>(Operation::toInt64); ++op) {
     if (static_cast<Operation>(op) == Operation::fromInt64) continue;  // exact, never traps
     SCOPED_TRACE(operationName(static_cast<Operation>(op)));
-    const Outcome o = runOnModel(static_cast<Operation>(op), cases[op], programWord);
+    const Outcome o = runOnModel(static_cast<Operation>(op), cases[op], defaultFpuControlAtLoad);
     EXPECT_EQ(o.trapCode, platform::statusFloatInvalidOperation);
     EXPECT_EQ(lastTrapCallCount(), 1);
     EXPECT_GE(lastTrapCallerAddress(), caller);
@@ -255,7 +256,7 @@ TEST(X87Signal, SampleMatchesModelTrapDecision) {
   int signalled = 0;
   for (std::size_t i = 0; i < sample.size(); ++i) {
     const auto& [op, x] = sample[i];
-    const std::uint16_t word = i % 2 == 0 ? programWord : allUnmaskedWord;
+    const std::uint16_t word = i % 2 == 0 ? defaultFpuControlAtLoad : allUnmaskedWord;
     const Outcome model = runOnModel(op, x, word);
     const int got = sigfpeCodeOnX87(op, x, word);
     signalled += got > 0 ? 1 : 0;

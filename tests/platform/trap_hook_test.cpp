@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
+#include "exceptions/exception_codes.h"
 #include "gtest/gtest.h"
-#include "platform/exception_codes.h"
 #include "platform/platform.h"
 #include "tests/platform/descriptor_support.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "platform/exception_codes.h"
-#include "runtime/runtime.h"
+#include "exceptions/exception_codes.h"
+#include "runtime/runtime_internal.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // override through a stand-in keyboard and registry.
 #include <string>
 
+#include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "gtest/gtest.h"
-#include "platform/exception_codes.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
 namespace {
@@ -71,11 +71,11 @@ class StartupEnvironment : public testing::Test {
  protected:
   void SetUp() override {
     standIn = StandIn{};
-    defaultFpuControl = 0x1332;
+    defaultFpuControl = defaultFpuControlAtLoad;
   }
   void TearDown() override {
     fpuMaskSource = &platformFpuMaskSource;
-    defaultFpuControl = 0x1332;
+    defaultFpuControl = defaultFpuControlAtLoad;
     extended::setTrapHook(nullptr);
     resetFpu();
   }
@@ -111,16 +111,19 @@ TEST_F(StartupEnvironment, MaskOverrideUnderTheKeyboardCondition) {
       {"subtype's low byte ignored", 7, 0x0D7F, true, true, 0x3F, 0x133F, true, true},
       {"subtype's bits above 15 ignored", 7, 0x10400, true, true, 0x01, 0x1301, true, true},
       {"value's high bits never reach", 7, 0x0D00, true, true, 0xFFFFFFC5, 0x1305, true, true},
-      {"missing key", 7, 0x0D00, false, false, 0x3F, 0x1332, true, false},
-      {"missing value, key closed", 7, 0x0D00, true, false, 0x3F, 0x1332, true, true},
-      {"other Japanese subtype", 7, 0x0500, true, true, 0x3F, 0x1332, false, false},
-      {"not a Japanese keyboard", 4, 0x0D00, true, true, 0x3F, 0x1332, false, false},
-      {"no keyboard type", 0, 0, true, true, 0x3F, 0x1332, false, false},
+      {"missing key", 7, 0x0D00, false, false, 0x3F, defaultFpuControlAtLoad, true, false},
+      {"missing value, key closed", 7, 0x0D00, true, false, 0x3F, defaultFpuControlAtLoad, true,
+       true},
+      {"other Japanese subtype", 7, 0x0500, true, true, 0x3F, defaultFpuControlAtLoad, false,
+       false},
+      {"not a Japanese keyboard", 4, 0x0D00, true, true, 0x3F, defaultFpuControlAtLoad, false,
+       false},
+      {"no keyboard type", 0, 0, true, true, 0x3F, defaultFpuControlAtLoad, false, false},
   };
   for (const OverrideCase& c : cases) {
     SCOPED_TRACE(c.name);
     answerWith({c.type, c.subtype, c.keyExists, c.valueExists, c.value});
-    defaultFpuControl = 0x1332;
+    defaultFpuControl = defaultFpuControlAtLoad;
     fpuMaskSource = &standInSource;
     initRuntimeLibrary();
     EXPECT_EQ(defaultFpuControl, c.expectedWord);

@@ -27,10 +27,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "extended/extended.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_internal.h"
+#include "tests/platform/descriptor_support.h"
 #include "textio/text_stream.h"
 
 namespace {
@@ -172,10 +174,9 @@ int main(int argc, char** argv) {
     static_cast<void>(quotient);
   } else if (scenario == "bus") {
     // Reading a mapped page that its file no longer covers.
-    char path[] = "/tmp/runtime_probe_bus_XXXXXX";
-    const int fd = mkstemp(path);
-    unlink(path);
-    if (fd < 0 || ftruncate(fd, 4096) != 0) return 98;
+    const testing_support::Descriptor file = testing_support::temporaryFile(std::string(4096, 0));
+    const int fd = file.get();
+    if (fd < 0) return 98;
     const auto* page =
         static_cast<volatile const char*>(mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
     if (page == MAP_FAILED || ftruncate(fd, 0) != 0) return 98;

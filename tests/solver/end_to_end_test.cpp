@@ -6,29 +6,28 @@
 // uppercase hexadecimal digits) and then masked.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "tests/platform/descriptor_support.h"
+
 namespace {
 
 const char* const programPath = QUADSOLVE_PROGRAM;
 
-// A run that does not finish by then is killed (SIGALRM) and so fails.
+// A run that does not finish by then is killed (SIGALRM) and so fails; the
+// test waits a little longer for it.
 constexpr unsigned runTimeLimitSeconds = 20;
+constexpr int waitLimitMs = (runTimeLimitSeconds + 5) * 1000;
 constexpr char maskedAddress[] = "XXXXXXXX";
 
 // The runners rely on descriptors 0 to 2 being taken, so that nothing they
@@ -40,7 +39,9 @@ constexpr char maskedAddress[] = "XXXXXXXX";
   return true;
 }();
 
-enum class Channel { file, pipe, terminal };
+// Where standard input comes from and standard output goes; a pipe without
+// reader has lost its reader before the program starts.
+enum class Channel { file, pipe, terminal, pipeWithoutReader };
 
 const char* channelName(Channel channel) {
   switch (channel) {
@@ -50,6 +51,8 @@ const char* channelName(Channel channel) {
       return "pipe";
     case Channel::terminal:
       return "terminal";
+    case Channel::pipeWithoutReader:
+      return "pipeWithoutReader";
   }
   return "?";
 }
@@ -92,57 +95,6 @@ std::string maskAddresses(std::string output) {
   return output;
 }
 
-std::string temporaryPath(const char* stem) {
-  std::string path = testing::TempDir() + stem + "XXXXXX";
-  const int fd = mkstemp(path.data());
-  if (fd < 0) ADD_FAILURE() << "mkstemp: " << errno;
-  close(fd);
-  return path;
-}
-
-void writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EPIPE) return;  // the program has stopped reading
-    ASSERT_GT(n, 0) << "write: " << errno;
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-// Reads until the end of the data; a pseudo-terminal's master reports the end
-// (EIO) once every slave descriptor is closed and its data has been read.
-std::string readToEnd(int fd) {
-  std::string bytes;
-  char chunk[512];
-  for (;;) {
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
-  return bytes;
-}
-
-std::string readFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return "<cannot open " + path + ">";
-  std::string bytes = readToEnd(fd);
-  close(fd);
-  return bytes;
-}
-
-// Opens a pseudo-terminal in raw mode: no echo, no LF to CR LF translation, no
-// line editing, and byte 26 is an ordinary byte.
-void openRawTerminal(int& master, int& slave) {
-  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0) << "openpty: " << errno;
-  termios mode{};
-  ASSERT_EQ(tcgetattr(slave, &mode), 0);
-  cfmakeraw(&mode);
-  ASSERT_EQ(tcsetattr(slave, TCSANOW, &mode), 0);
-}
-
 RunResult decodeStatus(int status, std::string output) {
   RunResult result;
   result.output = std::move(output);
@@ -165,6 +117,23 @@ using ChildSetup = std::function<void()>;
   _exit(127);
 }
 
+// Starts the program with `in` as standard input and `out` as standard output;
+// every other descriptor in `others` is closed in the child, so that the
+// program holds no end of its own terminal or pipes.
+pid_t startProgram(int in, int out, std::vector<int> others, const ChildSetup& setup = {},
+                   const std::vector<std::string>& arguments = {}) {
+  return testing_support::startChild([&]() -> int {
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    others.insert(others.end(), {in, out});
+    for (int fd : others) {
+      if (fd > STDERR_FILENO) close(fd);
+    }
+    if (setup) setup();
+    execProgram(arguments);
+  });
+}
+
 // Runs the program once with `input` on standard input through `in` and its
 // standard output through `out`. `setup` runs in the child before the program
 // starts (resource limits, closed descriptors).
@@ -173,69 +142,43 @@ RunResult runProgram(const std::string& input, Channel in, Channel out,
   // A program that stops reading early must not end the test by SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
 
-  // Standard input.
-  int inputFd = -1;
-  int inputWriter = -1;
-  std::string inputPath;
+  // Standard input: the whole input is in the file or pipe before the program
+  // starts, and a pipe's writer is gone.
+  testing_support::Descriptor standardInput;
   if (in == Channel::file) {
-    inputPath = temporaryPath("quadsolve-in-");
-    const int fd = open(inputPath.c_str(), O_WRONLY | O_TRUNC);
-    writeAll(fd, input);
-    close(fd);
-    inputFd = open(inputPath.c_str(), O_RDONLY);
+    standardInput = testing_support::temporaryFile(input);
   } else if (in == Channel::pipe) {
-    int ends[2];
-    if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
-    inputFd = ends[0];
-    inputWriter = ends[1];
+    testing_support::Pipe pipe = testing_support::makePipe();
+    testing_support::writeAll(pipe.writeEnd.get(), input);
+    standardInput = std::move(pipe.readEnd);
   } else {
     ADD_FAILURE() << "terminal input has its own runner";
   }
 
-  // Standard output.
-  int outputFd = -1;
-  int outputReader = -1;
-  std::string outputPath;
+  // Standard output, and the parent's end of it.
+  testing_support::Descriptor standardOutput;
+  testing_support::Descriptor reader;
   if (out == Channel::file) {
-    outputPath = temporaryPath("quadsolve-out-");
-    outputFd = open(outputPath.c_str(), O_WRONLY | O_TRUNC);
-  } else if (out == Channel::pipe) {
-    int ends[2];
-    if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
-    outputReader = ends[0];
-    outputFd = ends[1];
+    standardOutput = testing_support::temporaryFile();
+  } else if (out == Channel::terminal) {
+    testing_support::Terminal terminal = testing_support::makeTerminal();
+    standardOutput = std::move(terminal.slave);
+    reader = std::move(terminal.master);
   } else {
-    openRawTerminal(outputReader, outputFd);
+    testing_support::Pipe pipe = testing_support::makePipe();
+    standardOutput = std::move(pipe.writeEnd);
+    if (out == Channel::pipe) reader = std::move(pipe.readEnd);
   }
 
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(inputFd, STDIN_FILENO);
-    dup2(outputFd, STDOUT_FILENO);
-    for (int fd : {inputFd, inputWriter, outputFd, outputReader}) {
-      if (fd > STDERR_FILENO) close(fd);
-    }
-    if (setup) setup();
-    execProgram(arguments);
-  }
-  close(inputFd);
-  close(outputFd);
-  if (inputWriter >= 0) {
-    writeAll(inputWriter, input);
-    close(inputWriter);
-  }
-  std::string output;
-  if (outputReader >= 0) {
-    output = readToEnd(outputReader);
-    close(outputReader);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (out == Channel::file) output = readFile(outputPath);
-  if (!inputPath.empty()) unlink(inputPath.c_str());
-  if (!outputPath.empty()) unlink(outputPath.c_str());
-  return decodeStatus(status, std::move(output));
+  const pid_t child =
+      startProgram(standardInput.get(), standardOutput.get(), {reader.get()}, setup, arguments);
+  standardInput.reset();
+  if (out != Channel::file) standardOutput.reset();
+  const std::string output =
+      reader.get() >= 0 ? testing_support::readToEnd(reader.get()) : std::string();
+  const int status = testing_support::waitForChild(child, waitLimitMs);
+  return decodeStatus(
+      status, out == Channel::file ? testing_support::fileContents(standardOutput.get()) : output);
 }
 
 // ---------------------------------------------------------------------------
@@ -428,7 +371,8 @@ TEST(Masking, RejectsAddressesOfTheWrongForm) {
 // Standard input that never delivers anything and never ends (the program
 // itself holds the only writer): a run that got as far as reading would hang
 // until the time limit, so an exit with the code shows that the first
-// statement's check raised it.
+// statement's check raised it. A plain pipe: the support library's pipes
+// close on exec, and this writer must stay open in the program.
 void standardInputThatNeverEnds() {
   int ends[2];
   if (pipe(ends) != 0) _exit(126);
@@ -472,27 +416,7 @@ TEST(FailingOutput, FileSizeLimitAtShutdownIs27) {
 }
 
 TEST(FailingOutput, PipeWithoutReaderAtShutdownIs32) {
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  const std::string inputPath = temporaryPath("quadsolve-in-");
-  {
-    const int fd = open(inputPath.c_str(), O_WRONLY | O_TRUNC);
-    writeAll(fd, "1 -3 2\n");
-    close(fd);
-  }
-  close(ends[0]);  // the reader is gone before the program starts
-  const pid_t child = fork();
-  if (child == 0) {
-    const int in = open(inputPath.c_str(), O_RDONLY);
-    dup2(in, STDIN_FILENO);
-    dup2(ends[1], STDOUT_FILENO);
-    execProgram({});
-  }
-  close(ends[1]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  unlink(inputPath.c_str());
-  const RunResult result = decodeStatus(status, "");
+  const RunResult result = runProgram("1 -3 2\n", Channel::file, Channel::pipeWithoutReader);
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(result.exitCode, 32);
 }
@@ -528,96 +452,76 @@ TEST(Arguments, AreIgnored) {
 // A pseudo-terminal in raw mode for both standard handles: what the program
 // writes must be there before it waits for the next input.
 
-constexpr auto settleTime = std::chrono::milliseconds(150);
-constexpr auto waitLimit = std::chrono::seconds(10);
+constexpr int settleMs = 150;
 
+// The program running on a terminal (both standard handles), or with a pipe
+// that stays open as standard input and the terminal as standard output.
 class TerminalSession {
  public:
-  TerminalSession() {
-    int slave = -1;
-    openRawTerminal(master_, slave);
-    child_ = fork();
-    if (child_ == 0) {
-      dup2(slave, STDIN_FILENO);
-      dup2(slave, STDOUT_FILENO);
-      close(slave);
-      close(master_);
-      execProgram({});
+  enum class Input { terminal, openPipe };
+  explicit TerminalSession(Input input = Input::terminal)
+      : terminal_(testing_support::makeTerminal()) {
+    const int slave = terminal_.slave.get();
+    if (input == Input::terminal) {
+      child_ = startProgram(slave, slave, {terminal_.master.get()});
+    } else {
+      inputPipe_ = testing_support::makePipe();
+      child_ = startProgram(inputPipe_.readEnd.get(), slave,
+                            {terminal_.master.get(), inputPipe_.writeEnd.get()}, [] {
+                              const rlimit noCore{0, 0};
+                              setrlimit(RLIMIT_CORE, &noCore);
+                            });
+      inputPipe_.readEnd.reset();
     }
-    close(slave);
+    terminal_.slave.reset();
   }
   ~TerminalSession() {
     if (child_ > 0 && !ended_) {
       kill(child_, SIGKILL);
-      waitpid(child_, nullptr, 0);
+      testing_support::waitForChild(child_);
     }
-    close(master_);
   }
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
 
-  void type(const std::string& text) { writeAll(master_, text); }
-
-  // Everything written until `expected` bytes have arrived or the limit passes.
-  std::string awaitOutput(std::size_t expected) {
-    const auto deadline = std::chrono::steady_clock::now() + waitLimit;
-    while (pending_.size() < expected && std::chrono::steady_clock::now() < deadline) {
-      if (readSome(100) == ReadState::ended) break;
-    }
-    return take();
+  pid_t child() const { return child_; }
+  void type(const std::string& text) { testing_support::writeAll(terminal_.master.get(), text); }
+  void pipeInput(const std::string& text) {
+    testing_support::writeAll(inputPipe_.writeEnd.get(), text);
   }
+  void closeTerminal() { terminal_.master.reset(); }
 
+  // Everything written until `count` bytes have arrived or the program has
+  // been silent for the wait limit.
+  std::string awaitOutput(std::size_t count) {
+    return testing_support::readAvailable(terminal_.master.get(), waitLimitMs, count);
+  }
   // Whatever arrives within the settle time (nothing, when the program waits).
   std::string quietOutput() {
-    const auto deadline = std::chrono::steady_clock::now() + settleTime;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (readSome(10) == ReadState::ended) break;
-    }
-    return take();
+    return testing_support::readAvailable(terminal_.master.get(), settleMs);
   }
 
   bool running() {
-    if (ended_) return false;
-    int status = 0;
-    if (waitpid(child_, &status, WNOHANG) == child_) {
-      ended_ = true;
-      status_ = status;
-    }
+    if (!ended_ && waitpid(child_, &status_, WNOHANG) == child_) ended_ = true;
     return !ended_;
   }
 
+  // Waits for the end; the output is what is left to read.
   RunResult finish() {
-    if (!ended_) {
-      waitpid(child_, &status_, 0);
-      ended_ = true;
-    }
-    while (readSome(50) == ReadState::data) {
-    }
-    return decodeStatus(status_, take());
+    if (!ended_) status_ = testing_support::waitForChild(child_, waitLimitMs);
+    ended_ = true;
+    const std::string rest = terminal_.master.get() >= 0
+                                 ? testing_support::readAvailable(terminal_.master.get(), 0)
+                                 : std::string();
+    return decodeStatus(status_, rest);
   }
 
  private:
-  enum class ReadState { data, quiet, ended };  // ended: every slave is closed
-  ReadState readSome(int timeoutMs) {
-    pollfd ready{master_, POLLIN, 0};
-    if (poll(&ready, 1, timeoutMs) <= 0) return ReadState::quiet;
-    char chunk[256];
-    const ssize_t n = read(master_, chunk, sizeof chunk);
-    if (n <= 0) return ReadState::ended;
-    pending_.append(chunk, static_cast<std::size_t>(n));
-    return ReadState::data;
-  }
-  std::string take() {
-    std::string bytes;
-    bytes.swap(pending_);
-    return bytes;
-  }
-
-  int master_ = -1;
+  testing_support::Terminal terminal_;
+  testing_support::Pipe inputPipe_;
   pid_t child_ = -1;
   bool ended_ = false;
   int status_ = 0;
-  std::string pending_;
 };
 
 TEST(Terminal, EachLineAppearsBeforeTheNextInputIsRead) {
@@ -688,37 +592,18 @@ TEST(Terminal, Byte26IsTheEndOfInput) {
 // Typed on a terminal, read from a pipe: output for a pipe is held and goes
 // out in one piece when the program ends.
 TEST(Terminal, OutputToAPipeIsHeldUntilTheEnd) {
-  int master = -1;
-  int slave = -1;
-  openRawTerminal(master, slave);
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(slave, STDIN_FILENO);
-    dup2(ends[1], STDOUT_FILENO);
-    close(slave);
-    close(master);
-    close(ends[0]);
-    close(ends[1]);
-    execProgram({});
-  }
-  close(slave);
-  close(ends[1]);
-  const auto nothingYet = [&] {
-    pollfd ready{ends[0], POLLIN, 0};
-    return poll(&ready, 1, static_cast<int>(settleTime.count())) == 0;
-  };
-  EXPECT_TRUE(nothingYet());
-  writeAll(master, "1 -3 2\n");
-  EXPECT_TRUE(nothingYet());
-  writeAll(master, "\n");
-  const std::string output = readToEnd(ends[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  close(ends[0]);
-  close(master);
-  const RunResult result = decodeStatus(status, output);
+  testing_support::Terminal terminal = testing_support::makeTerminal();
+  testing_support::Pipe output = testing_support::makePipe();
+  const pid_t child = startProgram(terminal.slave.get(), output.writeEnd.get(),
+                                   {terminal.master.get(), output.readEnd.get()});
+  terminal.slave.reset();
+  output.writeEnd.reset();
+  EXPECT_EQ(testing_support::readAvailable(output.readEnd.get(), settleMs), "");
+  testing_support::writeAll(terminal.master.get(), "1 -3 2\n");
+  EXPECT_EQ(testing_support::readAvailable(output.readEnd.get(), settleMs), "");
+  testing_support::writeAll(terminal.master.get(), "\n");
+  const std::string bytes = testing_support::readToEnd(output.readEnd.get());
+  const RunResult result = decodeStatus(testing_support::waitForChild(child, waitLimitMs), bytes);
   EXPECT_EQ(result.output, resultLine("2 1.00 2.00"));
   EXPECT_TRUE(result.exited);
   EXPECT_EQ(result.exitCode, 0);
@@ -728,82 +613,30 @@ TEST(Terminal, OutputToAPipeIsHeldUntilTheEnd) {
 // Standard input a pipe that stays open, standard output a raw terminal: the
 // empty line shows that the program is running and waits for its input.
 
-struct WaitingProgram {
-  pid_t child = -1;
-  int inputWriter = -1;
-  int terminalMaster = -1;
-};
-
-WaitingProgram startWaitingProgram() {
-  WaitingProgram program;
-  int slave = -1;
-  openRawTerminal(program.terminalMaster, slave);
-  int ends[2];
-  if (pipe(ends) != 0) ADD_FAILURE() << "pipe: " << errno;
-  program.inputWriter = ends[1];
-  program.child = fork();
-  if (program.child == 0) {
-    dup2(ends[0], STDIN_FILENO);
-    dup2(slave, STDOUT_FILENO);
-    for (int fd : {ends[0], ends[1], slave, program.terminalMaster}) close(fd);
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-    execProgram({});
-  }
-  close(ends[0]);
-  close(slave);
-  std::string first;
-  pollfd ready{program.terminalMaster, POLLIN, 0};
-  char chunk[2];
-  while (first.size() < 2 && poll(&ready, 1, 10000) > 0) {
-    const ssize_t n = read(program.terminalMaster, chunk, 2 - first.size());
-    if (n <= 0) break;
-    first.append(chunk, static_cast<std::size_t>(n));
-  }
-  EXPECT_EQ(first, "\r\n");
-  return program;
-}
-
-int waitFor(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return status;
-}
-
 // A fault signal sent by another process is no processor exception: the
 // program ends by it, as any program does, and writes no run-time error.
-TEST(Terminal, FaultSignalsSentFromOutsideEndTheProgramWithoutAMessage) {
+TEST(OutsideSignals, EndTheProgramByTheSignalWithoutAMessage) {
   for (const int sent : {SIGSEGV, SIGFPE, SIGBUS, SIGILL}) {
     SCOPED_TRACE(sent);
-    WaitingProgram program = startWaitingProgram();
-    kill(program.child, sent);
-    const RunResult result = decodeStatus(waitFor(program.child), "");
-    std::string output;
-    pollfd ready{program.terminalMaster, POLLIN, 0};
-    char chunk[256];
-    while (poll(&ready, 1, 0) > 0) {
-      const ssize_t n = read(program.terminalMaster, chunk, sizeof chunk);
-      if (n <= 0) break;
-      output.append(chunk, static_cast<std::size_t>(n));
-    }
-    close(program.inputWriter);
-    close(program.terminalMaster);
+    TerminalSession program(TerminalSession::Input::openPipe);
+    EXPECT_EQ(program.awaitOutput(2), "\r\n");
+    kill(program.child(), sent);
+    const RunResult result = program.finish();
     EXPECT_FALSE(result.exited) << "exit code " << result.exitCode;
     EXPECT_EQ(result.signal, sent);
-    EXPECT_EQ(output.find("Runtime error"), std::string::npos) << output;
+    EXPECT_EQ(result.output.find("Runtime error"), std::string::npos) << result.output;
   }
 }
 
 // The result line cannot be written once the terminal has gone: the statement
 // that writes it fails at once with the write's code (EIO), rather than the
 // program waiting for a final line that may never come.
-TEST(Terminal, GoneBeforeTheResultLineFailsAtOnce) {
-  WaitingProgram program = startWaitingProgram();
-  close(program.terminalMaster);
-  writeAll(program.inputWriter, "1 -3 2\n");
-  const RunResult result = decodeStatus(waitFor(program.child), "");
-  close(program.inputWriter);
+TEST(FailingOutput, TerminalGoneBeforeTheResultLineFailsAtOnce) {
+  TerminalSession program(TerminalSession::Input::openPipe);
+  EXPECT_EQ(program.awaitOutput(2), "\r\n");
+  program.closeTerminal();
+  program.pipeInput("1 -3 2\n");
+  const RunResult result = program.finish();
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(result.exitCode, EIO);
 }

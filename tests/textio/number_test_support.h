@@ -16,8 +16,9 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
 #include "textio/number_conversions.h"
-#include "textio/power_of_ten_table.h"
+#include "textio/power_of_ten.h"
 
 inline void PrintTo(const Extended& x, std::ostream* os) {
   char text[40];
@@ -27,10 +28,6 @@ inline void PrintTo(const Extended& x, std::ostream* os) {
 }
 
 namespace numbertest {
-
-// The control word the run-time loads: 64-bit precision, nearest, overflow,
-// division by zero and invalid operation unmasked.
-inline constexpr std::uint16_t programControlWord = 0x1332;
 
 // A value given as its sign-and-exponent field and its significand.
 constexpr Extended bits(std::uint16_t signExponent, std::uint64_t significand) {
@@ -57,7 +54,7 @@ inline void recordTrap(std::uint32_t code, std::uintptr_t) {
 // The program's environment, with traps recorded in trapCodes.
 inline void enterProgramEnvironment() {
   extended::resetEnvironment();
-  extended::loadControlWord(programControlWord);
+  extended::loadControlWord(defaultFpuControlAtLoad);
   extended::setTrapHook(recordTrap);
   trapCodes.clear();
 }

@@ -2,8 +2,6 @@
 // stands for, with integer arithmetic of its own and no floating point. With
 // s the significand and 2^u the unit in the last place, an entry is right when
 // (2s − 1)·2^(u−1) ≤ 10^k ≤ (2s + 1)·2^(u−1), with s even at either end.
-#include "textio/power_of_ten_table.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "extended/extended.h"
+#include "textio/power_of_ten.h"
 
 namespace {
 

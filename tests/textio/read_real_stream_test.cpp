@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "exceptions/exception_codes.h"
 #include "extended/extended.h"
-#include "platform/exception_codes.h"
 #include "tests/textio/number_test_support.h"
 #include "tests/textio/text_stream_fixture.h"
 #include "textio/number_conversions.h"

@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "exceptions/exception_codes.h"
 #include "extended/extended.h"
-#include "platform/exception_codes.h"
 #include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
+#include "textio/power_of_ten.h"
 
 namespace {
 

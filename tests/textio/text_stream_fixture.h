@@ -7,7 +7,7 @@
 
 #include "gtest/gtest.h"
 #include "tests/platform/descriptor_support.h"
-#include "textio/text_stream.h"
+#include "textio/text_stream_internal.h"
 
 namespace stream_testing {
 

@@ -1,8 +1,9 @@
-// The process-wide trap hook on POSIX: handlers for the signals of processor
-// exceptions, run on an alternate signal stack so that a stack overflow is
-// caught too, each signal translated into the platform exception code of the
-// same event; and the translation of code addresses into the addresses that
-// the executable's symbol tables use.
+// The process-wide trap hook on Linux with ELF executables (the signal frame's
+// register names, link.h and the linker's __ehdr_start): handlers for the
+// signals of processor exceptions, run on an alternate signal stack so that a
+// stack overflow is caught too, each signal translated into the platform
+// exception code of the same event; and the translation of code addresses into
+// the addresses that the executable's symbol tables use.
 //
 // A hooked signal that another process (or the program itself) sent with
 // kill, sigqueue or tkill is not a processor exception: it takes the signal's
@@ -18,7 +19,7 @@
 
 #include <cstddef>
 
-#include "platform/exception_codes.h"
+#include "exceptions/exception_codes.h"
 #include "platform/platform.h"
 
 namespace platform {

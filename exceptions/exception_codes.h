@@ -1,7 +1,10 @@
 // Platform exception codes: the numbers by which processor exceptions are
 // reported, in the Windows STATUS_* numbering on every platform. The extended
-// model raises its traps with these codes, the POSIX trap hook maps signals to
+// model raises its traps with these codes, the Linux trap hook maps signals to
 // them, and the run-time maps them to run-time error codes.
+//
+// A header of its own, outside platform/ and extended/, so that the model and
+// the platform layer both see the codes without either depending on the other.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,28 @@
+// The texts of integers, and the writer of integers: plain decimal digits
+// with a minus sign before a negative value, right-justified in a field.
+#include <algorithm>
+#include <cstdint>
+
+#include "textio/number_conversions.h"
+#include "textio/number_text.h"
+#include "textio/text_stream.h"
+
+void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
+  // The magnitude as unsigned, so that -2^31 has one too.
+  const std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  const int digitCount = decimalDigitCount(magnitude);
+  char* out = justify(text, digitCount + (value < 0 ? 1 : 0), std::min(width, maxCountedLength));
+  if (value < 0) *out++ = '-';
+  spellDigits(magnitude, digitCount, out);
+}
+
+TextStream& writeInteger(TextStream& stream, std::int32_t value) {
+  return writeInteger(stream, value, 0);
+}
+
+TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width) {
+  CountedText text;
+  intToText(value, 0, text);
+  return writePadded(stream, text, width);
+}

@@ -1,0 +1,100 @@
+// Inside the number writers: the digit spelling and its tables, which the
+// texts of integers and reals (int_to_text.cpp, real_to_text.cpp) share with
+// the decimal digits (decimal_digits.cpp); the two steps of generateDigits;
+// and the field rule inside a counted text. The spelling is inline, as every
+// number text runs through it.
+#pragma once
+
+#include <array>
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "extended/extended.h"
+#include "textio/number_conversions.h"
+
+// The digits of a real come from one integer below 1.6·10^18: position 0 is
+// its 10^18 digit, positions 1..18 the other 18.
+inline constexpr std::int32_t significantDigits = 18;
+inline constexpr std::uint64_t positionZeroUnit = 1'000'000'000'000'000'000u;  // 10^18
+
+// The decimal exponent estimated for a binary exponent: ⌊e · 19728 / 2^16⌋,
+// rounded towards minus infinity; 19728 / 2^16 = 0.301025390625 is just below
+// log10 2.
+inline constexpr std::int32_t log10Of2Estimate = 19728;
+inline constexpr int log10Of2Shift = 16;
+constexpr std::int32_t estimatedDecimalExponent(std::int32_t binaryExponent) {
+  return (binaryExponent * log10Of2Estimate) >> log10Of2Shift;
+}
+
+// 10^0 .. 10^18.
+inline constexpr auto powersOfTen = [] {
+  std::array<std::uint64_t, significantDigits + 1> powers{};
+  std::uint64_t power = 1;
+  for (auto& entry : powers) {
+    entry = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
+// "00" "01" .. "99": two digits per division.
+inline constexpr auto digitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes `value` as exactly `count` digits, leading zeros included, at `out`.
+// Domain: count 0..18 and value < 10^count.
+inline void spellDigits(std::uint64_t value, int count, char* out) {
+  assert(count >= 0 && count <= significantDigits &&
+         value < powersOfTen[static_cast<std::size_t>(count)]);
+  char* position = out + count;
+  while (count >= 2 && value > UINT32_MAX) {
+    position -= 2;
+    std::memcpy(position, &digitPairs[2 * (value % 100)], 2);
+    value /= 100;
+    count -= 2;
+  }
+  // The rest in 32 bits, where the divisions by 100 are cheaper.
+  auto rest = static_cast<std::uint32_t>(value);
+  while (count >= 2) {
+    position -= 2;
+    std::memcpy(position, &digitPairs[2 * (rest % 100)], 2);
+    rest /= 100;
+    count -= 2;
+  }
+  if (count == 1) *--position = static_cast<char>('0' + rest % 10);
+}
+
+// The number of decimal digits of `value`, at least 1.
+inline int decimalDigitCount(std::uint32_t value) {
+  int count = 1;
+  while (value >= powersOfTen[static_cast<std::size_t>(count)]) ++count;
+  return count;
+}
+
+// The two steps of generateDigits. scaledInteger: round(m × 10^17), the
+// product rounded to a 64-bit significand and then to an integer, both ties to
+// even; raises precision when inexact. Domain: m canonical in [0, 16).
+// spellPositions: positions 0..count of that integer, rounded at `count` by
+// the digit after it when count is below 18, zeros beyond position 18; `digits`
+// has room for count + 1 characters. Domain: count 1..252.
+std::uint64_t scaledInteger(Extended m);
+void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits);
+
+// Sets the text's length to the larger of `length` and `width` (width at most
+// 255), puts the spaces of the field on the left and returns where the
+// `length` characters of the text itself go.
+inline char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
+  assert(length >= 0 && length <= maxCountedLength && width <= maxCountedLength);
+  const std::int32_t total = width > length ? width : length;
+  text.length = static_cast<std::uint8_t>(total);
+  if (total == length) return text.chars;
+  std::memset(text.chars, ' ', static_cast<std::size_t>(total - length));
+  return text.chars + (total - length);
+}

@@ -1,0 +1,156 @@
+// The texts of reals: a fixed form with a requested number of decimals, an
+// exponent form with 2 to 18 significant digits, and fixed words for
+// infinities and NaNs. Both number forms take their digits from
+// generateDigits, so all of them come from one 18-digit integer; fewer digits
+// are had by a decimal rounding that looks only at the first dropped digit.
+// The sign comes from the sign bit, so values that round to zero keep their
+// minus sign.
+//
+// Texts are right-justified in the width, capped at 255; spaces go on the left
+// and a text is never cut.
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "extended/extended.h"
+#include "textio/number_conversions.h"
+#include "textio/number_text.h"
+
+namespace {
+
+// Below this magnitude the fixed form uses the value unscaled.
+constexpr Extended unscaledLimit = extended::exactInteger(10);
+// The fixed form ends where the exponent form begins, at 2^120: the values
+// just below it (binary exponent 119) have the decimal exponent 35, and for
+// 2^120 the first estimate alone is already 36.
+constexpr std::int32_t exponentFormBinaryExponent = 120;
+constexpr std::int32_t maxFixedExponent = estimatedDecimalExponent(exponentFormBinaryExponent - 1);
+static_assert(maxFixedExponent == 35 &&
+              estimatedDecimalExponent(exponentFormBinaryExponent) == maxFixedExponent + 1);
+constexpr std::int32_t maxDecimals = 216;
+constexpr std::int32_t minExponentFormDigits = 2;
+constexpr std::int32_t maxExponentFormDigits = 18;
+// Sign position, point, "E", exponent sign and the four exponent digits.
+constexpr std::int32_t exponentFormOverhead = 8;
+constexpr int exponentFieldDigits = 4;
+
+struct SpecialText {
+  std::uint8_t length;
+  char chars[4];
+};
+constexpr SpecialText nanText{3, {'N', 'a', 'n', 0}};
+constexpr SpecialText positiveInfinityText{4, {'+', 'I', 'n', 'f'}};
+constexpr SpecialText negativeInfinityText{4, {'-', 'I', 'n', 'f'}};
+
+// a < b for canonical non-negative finite values, whose encodings order as
+// their values do.
+bool below(Extended a, Extended b) {
+  return a.exponentField() != b.exponentField() ? a.exponentField() < b.exponentField()
+                                                : a.significand < b.significand;
+}
+
+void fillSpecial(const SpecialText& word, std::int32_t width, CountedText& text) {
+  std::memcpy(justify(text, word.length, width), word.chars, word.length);
+}
+
+// Fixed form: sign, integer digits, and a point with `decimals` digits when
+// decimals is above 0. Domain: exponent 0..35, decimals 0..216.
+void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
+               CountedText& text) {
+  assert(scaled.exponent >= 0 && scaled.exponent <= maxFixedExponent && decimals >= 0 &&
+         decimals <= maxDecimals);
+  char digits[maxDigitCount + 1];
+  generateDigits(scaled.scaled, scaled.exponent + 1 + decimals, digits);
+
+  // The integer digits end at position exponent + 1 and start at position 0
+  // when a carry (or a scaled value of 10 or more) put a "1" there.
+  const std::int32_t first = digits[0] == '1' ? 0 : 1;
+  const std::int32_t integerDigits = scaled.exponent + 2 - first;
+  const std::int32_t length =
+      (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+  char* out = justify(text, length, width);
+  if (negative) *out++ = '-';
+  std::memcpy(out, digits + first, static_cast<std::size_t>(integerDigits));
+  out += integerDigits;
+  if (decimals > 0) {
+    *out++ = '.';
+    std::memcpy(out, digits + scaled.exponent + 2, static_cast<std::size_t>(decimals));
+  }
+}
+
+// Exponent form: " d.dddE+eeee" or "-d.dddE-eeee" with 2..18 digits, as many
+// as the width leaves room for.
+void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, CountedText& text) {
+  // Clamp before subtracting, so that no width can overflow.
+  std::int32_t shown;
+  if (width < minExponentFormDigits + exponentFormOverhead) {
+    shown = minExponentFormDigits;
+  } else if (width > maxExponentFormDigits + exponentFormOverhead) {
+    shown = maxExponentFormDigits;
+  } else {
+    shown = width - exponentFormOverhead;
+  }
+
+  // generateDigits in its two steps. The digits shown are positions
+  // 1..shown, or positions 0..shown - 1 when position 0 holds "1". Rounding
+  // happens once, by the first digit that is not shown: at position `shown` in
+  // the first case, and at `shown` - 1 when the scaled value is already 10 or
+  // more (position 0 "1" before rounding).
+  const std::uint64_t scaledDigits = scaledInteger(scaled.scaled);
+  char digits[significantDigits + 1];
+  spellPositions(scaledDigits, scaledDigits >= positionZeroUnit ? shown - 1 : shown, digits);
+  std::int32_t exponent = scaled.exponent;
+  std::int32_t first = 1;
+  if (digits[0] == '1') {
+    exponent += 1;
+    first = 0;
+  }
+
+  char* out = justify(text, shown + exponentFormOverhead, width);
+  *out++ = negative ? '-' : ' ';
+  *out++ = digits[first];
+  *out++ = '.';
+  std::memcpy(out, digits + first + 1, static_cast<std::size_t>(shown - 1));
+  out += shown - 1;
+  *out++ = 'E';
+  *out++ = exponent >= 0 ? '+' : '-';
+  const std::int32_t magnitude = exponent >= 0 ? exponent : -exponent;
+  assert(magnitude < 10000);
+  spellDigits(static_cast<std::uint64_t>(magnitude), exponentFieldDigits, out);
+}
+
+}  // namespace
+
+void realToText(Extended value, std::int32_t width, std::int32_t decimals, CountedText& text) {
+  width = std::min(width, maxCountedLength);
+  const bool negative = value.sign();
+
+  if (value.exponentField() == extended::maxExponentField) {
+    if (value.significand == extended::integerBit) {
+      fillSpecial(negative ? negativeInfinityText : positiveInfinityText, width, text);
+    } else {
+      fillSpecial(nanText, width, text);
+    }
+    return;
+  }
+
+  // Non-canonical encodings as the number they hold, so that the arithmetic
+  // only ever sees operands it accepts.
+  const Extended magnitude = extended::absolute(extended::canonical(value));
+  if (decimals < 0) {
+    fillExponentForm(negative, decimalExponent(magnitude), width, text);
+    return;
+  }
+  decimals = std::min(decimals, maxDecimals);
+  if (below(magnitude, unscaledLimit)) {
+    fillFixed(negative, DecimalScaled{0, magnitude}, decimals, width, text);
+    return;
+  }
+  const DecimalScaled scaled = decimalExponent(magnitude);
+  if (scaled.exponent > maxFixedExponent) {
+    fillExponentForm(negative, scaled, width, text);
+  } else {
+    fillFixed(negative, scaled, decimals, width, text);
+  }
+}

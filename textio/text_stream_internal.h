@@ -1,0 +1,26 @@
+// Inside the text layer: the binding of the standard streams and the
+// implementations of the operation slots, shared by text_stream.cpp,
+// text_input.cpp and text_output.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "textio/text_stream.h"
+
+// The line style every standard stream takes when it is bound.
+extern const std::uint8_t defaultLineStyle;
+
+// Binding and the operation slots. Each returns 0 or the code it also stored:
+// openStream 102 for a record that was never initialised, or the binding's
+// code; bindStandardHandle the operating system's code of a failed handle
+// lookup, or 105 for an unusable output handle; refillBuffer and writeOutBuffer
+// the operating system's code of a failed read or write (a broken pipe on
+// input is the end of the data, not a failure); ensureInput stores 104 and
+// ensureOutput 105 when the stream is not ready afterwards.
+std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
+std::uint32_t bindStandardHandle(TextStream& stream);
+std::uint32_t refillBuffer(TextStream& stream);
+std::uint32_t writeOutBuffer(TextStream& stream);
+std::uint32_t noOperation(TextStream& stream);
+bool ensureInput(TextStream& stream);
+bool ensureOutput(TextStream& stream);
