@@ -170,6 +170,8 @@ std::uintptr_t faultingInstruction([[maybe_unused]] const siginfo_t* info, const
   return static_cast<std::uintptr_t>(machine->arm_pc);
 #elif defined(__riscv)
   return static_cast<std::uintptr_t>(machine->__gregs[REG_PC]);
+#elif defined(__s390x__)
+  return static_cast<std::uintptr_t>(machine->psw.addr);
 #else
   // Elsewhere the report's own address: the instruction for SIGFPE and SIGILL,
   // the data address for an access violation.
