@@ -232,6 +232,12 @@ void removeTrapHook() {
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
   computeLoadBias();
+#if defined(__arm__)
+  // A return address into Thumb code carries the instruction-set bit (bit 0);
+  // the instruction's own address is even, so that the address less one lies
+  // inside the call, as everywhere else.
+  runtimeAddress &= ~std::uintptr_t{1};
+#endif
   return runtimeAddress - loadBias.value;
 }
 
