@@ -24,3 +24,31 @@ install_missing() {
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
+
+# step TITLE: a heading with the time of day, before each step of a script.
+step() {
+  echo
+  echo "== $1 ($(date -u +%H:%M:%S))"
+}
+
+# run_step TITLE COMMAND...: runs the command as a step; a failure is noted in
+# `failed` and the script goes on, so that one run shows every failure.
+# finish_steps ends the script: the time taken, and exit status 1 when any
+# step failed.
+failed=()
+steps_started=$(date +%s)
+run_step() {
+  local title="$1"
+  shift
+  step "$title"
+  if ! "$@"; then
+    failed+=("$title")
+  fi
+}
+finish_steps() {
+  step "done in $(($(date +%s) - steps_started)) s"
+  if ((${#failed[@]} > 0)); then
+    printf 'failed: %s\n' "${failed[@]}"
+    return 1
+  fi
+}
