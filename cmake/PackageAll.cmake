@@ -19,9 +19,12 @@ set(toolchain_win32 toolchain-mingw-i686.cmake)
 set(gather "${CMAKE_BINARY_DIR}/gather-packages.cmake")
 file(WRITE "${gather}" [=[
 # Copies the packages that cpack made in the build tree `from` to `to`.
-file(GLOB made "${from}/packages/*.deb" "${from}/packages/*.ddeb" "${from}/packages/*.zip")
+file(GLOB made "${from}/packages/*.deb" "${from}/packages/*.zip")
 file(COPY ${made} DESTINATION "${to}")
 ]=])
+
+set(withUmask "${CMAKE_BINARY_DIR}/with-umask-022.sh")
+file(WRITE "${withUmask}" "umask 022 && exec \"$@\"\n")
 
 foreach(platform IN LISTS QUADSOLVE_PACKAGE_PLATFORMS)
   if(NOT DEFINED toolchain_${platform})
@@ -38,7 +41,9 @@ foreach(platform IN LISTS QUADSOLVE_PACKAGE_PLATFORMS)
     BINARY_DIR "${tree}"
     CMAKE_ARGS ${arguments}
     BUILD_ALWAYS ON
-    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config "${tree}/CPackConfig.cmake"
+    # CPack with the umask 022, so that the packages' members have the same
+    # modes whatever the umask of the build.
+    INSTALL_COMMAND sh "${withUmask}" ${CMAKE_CPACK_COMMAND} --config "${tree}/CPackConfig.cmake"
     COMMAND ${CMAKE_COMMAND} -Dfrom=${tree} -Dto=${CMAKE_BINARY_DIR} -P "${gather}"
     LOG_CONFIGURE ON
     LOG_INSTALL ON

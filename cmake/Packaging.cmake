@@ -4,13 +4,15 @@
 #   Linux    quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve (stripped),
 #            the manual page, /usr/share/doc/quadsolve/{copyright,changelog.gz},
 #            the lintian overrides;
-#            quadsolve-dbgsym_<version>_<arch>.ddeb: the program's debug
+#            quadsolve-dbgsym_<version>_<arch>.deb: the program's debug
 #            information under /usr/lib/debug/.build-id/, for addr2line
 #   Windows  quadsolve-<version>-win32.zip: quadsolve.exe, README.md, LICENSE
 # The version is the project's (CMakeLists.txt). The packages are the same
 # bytes from any clone of the same commit: the archives' times are the last
 # commit's (SOURCE_DATE_EPOCH), the directory modes fixed, the compiled paths
-# relative (-ffile-prefix-map, in CMakeLists.txt).
+# the same (-ffile-prefix-map, in CMakeLists.txt). CPack takes the modes of
+# the archive's members from the files it writes, so it must run with the
+# umask 022 (the package preset does so).
 include(GNUInstallDirs)
 
 set(QUADSOLVE_MAINTAINER "The quadsolve developers <quadsolve@example.org>"
@@ -53,21 +55,58 @@ if(NOT WIN32)
     list(APPEND compressed "${packagingDir}/${file}.gz")
   endforeach()
   add_custom_target(compressed_documents ALL DEPENDS ${compressed})
+
+  # The installed program is stripped as Debian does it (no symbols, no
+  # .comment section) and names its debug information, which is kept apart in
+  # quadsolve.debug (for the debug package) with the program's build ID.
+  # The program in the build tree keeps everything.
+  set(strippedProgram "${packagingDir}/quadsolve")
+  set(debugFile "${packagingDir}/quadsolve.debug")
+  add_custom_command(OUTPUT "${strippedProgram}" "${debugFile}"
+    COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:quadsolve>" "${debugFile}"
+    COMMAND "${CMAKE_OBJCOPY}" --strip-all --remove-section=.comment
+            --add-gnu-debuglink=quadsolve.debug "$<TARGET_FILE:quadsolve>" "${strippedProgram}"
+    DEPENDS quadsolve
+    WORKING_DIRECTORY "${packagingDir}"
+    COMMENT "Splitting the program's debug information off")
+  add_custom_target(stripped_program ALL DEPENDS "${strippedProgram}" "${debugFile}")
 endif()
 
 # ---------------------------------------------------------------------------
-# Installation.
+# Installation: component `program`, and `dbgsym` (the debug information,
+# only in its package).
+# Directories made by the installation are 0755 whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(WIN32)
-  install(TARGETS quadsolve RUNTIME DESTINATION .)
-  install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .)
+  install(TARGETS quadsolve RUNTIME DESTINATION . COMPONENT program)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .
+          COMPONENT program)
 else()
-  install(TARGETS quadsolve RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES "${packagingDir}/quadsolve.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(PROGRAMS "${strippedProgram}" DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES "${packagingDir}/quadsolve.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT program)
   install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve)
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve COMPONENT program)
   # For lintian: the statically linked program is meant (reasons in the file).
   install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quadsolve)
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quadsolve
+          COMPONENT program)
+  # The debug file under its build ID, where gdb and debuginfod look for it:
+  # lib/debug/.build-id/<first two hex digits>/<the rest>.debug.
+  set(installDebugFile [=[
+    execute_process(COMMAND "@CMAKE_READELF@" -n "@debugFile@" OUTPUT_VARIABLE notes
+                    COMMAND_ERROR_IS_FATAL ANY)
+    if(NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
+      message(FATAL_ERROR "@debugFile@ has no build ID")
+    endif()
+    file(INSTALL "@debugFile@"
+         DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/debug/.build-id/${CMAKE_MATCH_1}"
+         RENAME "${CMAKE_MATCH_2}.debug"
+         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  ]=])
+  string(CONFIGURE "${installDebugFile}" installDebugFile @ONLY)
+  install(CODE "${installDebugFile}" COMPONENT dbgsym EXCLUDE_FROM_ALL)
 endif()
 
 # ---------------------------------------------------------------------------
@@ -85,9 +124,6 @@ input gives the same output bytes and exit code on every machine. Failures
 end the program with a numbered run-time error.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
-# Directories in the packages are 0755 whatever the umask of the build.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The archives' times: those of the last commit, unless SOURCE_DATE_EPOCH is
 # set already; CPack reads it from its environment.
@@ -129,13 +165,19 @@ else()
   endif()
   # The program is linked statically: it depends on no other package.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  # The debug information goes to quadsolve-dbgsym, under the program's build
-  # ID; the program in the package is stripped (objcopy --strip-unneeded) and
-  # names the debug file in its .gnu_debuglink section. The tools are the
-  # build's own, which know its processor.
-  set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-  set(CPACK_OBJCOPY_EXECUTABLE "${CMAKE_OBJCOPY}")
-  set(CPACK_READELF_EXECUTABLE "${CMAKE_READELF}")
+  # One package a component: quadsolve and quadsolve-dbgsym.
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL program dbgsym)
+  set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME quadsolve)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_NAME quadsolve-dbgsym)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_SECTION debug)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_DEPENDS "quadsolve (= ${PROJECT_VERSION})")
+  # (CPack puts the summary above each component's description.)
+  set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_COMPONENT_DBGSYM_DESCRIPTION
+      "The debug symbols of quadsolve: the debug information of /usr/bin/quadsolve
+under its build ID, so that a debugger or addr2line can name the source
+line of an address, such as the one in a run-time error message.")
 endif()
 
 include(CPack)
