@@ -52,3 +52,18 @@ finish_steps() {
     return 1
   fi
 }
+
+# check_run NAME COMMAND...: the command gets the equation 1 -3 2 (and an
+# empty line) on standard input and must write exactly the two lines of its
+# solution.
+check_run() {
+  local name="$1" got want
+  shift
+  got=$(printf '1 -3 2\n\n' | "$@" | od -An -c) || true
+  want=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
+  if [[ "$got" != "$want" ]]; then
+    echo "$name: unexpected output:$got"
+    return 1
+  fi
+  echo "$name: solves 1 -3 2 ($*)"
+}
