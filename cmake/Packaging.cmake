@@ -107,6 +107,9 @@ else()
   ]=])
   string(CONFIGURE "${installDebugFile}" installDebugFile @ONLY)
   install(CODE "${installDebugFile}" COMPONENT dbgsym EXCLUDE_FROM_ALL)
+  install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve-dbgsym
+          COMPONENT dbgsym EXCLUDE_FROM_ALL)
 endif()
 
 # ---------------------------------------------------------------------------
