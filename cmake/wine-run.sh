@@ -19,6 +19,8 @@ if [[ "${1:-}" == --prefix ]]; then
   shift 2
 fi
 : "${WINEPREFIX:=$PWD/wineprefix}"
+# wine wants an absolute path.
+[[ "$WINEPREFIX" == /* ]] || WINEPREFIX="$PWD/$WINEPREFIX"
 export WINEPREFIX
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is created.

@@ -175,6 +175,8 @@ std::uintptr_t faultingInstruction([[maybe_unused]] const siginfo_t* info, const
   return static_cast<std::uintptr_t>(machine->arm_pc);
 #elif defined(__riscv)
   return static_cast<std::uintptr_t>(machine->__gregs[REG_PC]);
+#elif defined(__s390x__)
+  return static_cast<std::uintptr_t>(machine->psw.addr);
 #else
   // Elsewhere the report's own address: the instruction for SIGFPE and SIGILL,
   // the data address for an access violation.
@@ -248,6 +250,12 @@ void removeTrapHook() {
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
   computeLoadBias();
+#if defined(__arm__)
+  // A return address into Thumb code carries the instruction-set bit (bit 0);
+  // the instruction's own address is even, so that the address less one lies
+  // inside the call, as everywhere else.
+  runtimeAddress &= ~std::uintptr_t{1};
+#endif
   return runtimeAddress - loadBias.value;
 }
 

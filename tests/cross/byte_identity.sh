@@ -9,9 +9,12 @@
 #
 # A BUILD is NAME=COMMAND, the command that runs the program (it may start
 # with an emulator), e.g. 'aarch64=qemu-aarch64 build/cross-aarch64/quadsolve'.
-# Without any, the three builds of the README are compared:
+# Without any, the six builds of the README are compared:
 #   host     build/release/quadsolve
 #   aarch64  qemu-aarch64 build/cross-aarch64/quadsolve
+#   s390x    qemu-s390x build/cross-s390x/quadsolve      (big-endian)
+#   armhf    qemu-arm build/cross-armhf/quadsolve        (32-bit long and pointers)
+#   riscv64  qemu-riscv64 build/cross-riscv64/quadsolve
 #   win32    cmake/wine-run.sh --prefix build/cross-win32/wineprefix build/cross-win32/quadsolve.exe
 # The first build is the reference. Prints the count compared and every
 # mismatch, and ends with "identity: N passed, M failed"; exits 1 on any
@@ -28,7 +31,7 @@ while (($# > 0)); do
     --count) count="$2"; shift 2 ;;
     --seed) seed="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
-    -h | --help) sed -n '2,20p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "byte_identity.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -37,6 +40,9 @@ if ((${#builds[@]} == 0)); then
   builds=(
     "host=$root/build/release/quadsolve"
     "aarch64=qemu-aarch64 $root/build/cross-aarch64/quadsolve"
+    "s390x=qemu-s390x $root/build/cross-s390x/quadsolve"
+    "armhf=qemu-arm $root/build/cross-armhf/quadsolve"
+    "riscv64=qemu-riscv64 $root/build/cross-riscv64/quadsolve"
     "win32=$root/cmake/wine-run.sh --prefix $root/build/cross-win32/wineprefix $root/build/cross-win32/quadsolve.exe"
   )
 fi

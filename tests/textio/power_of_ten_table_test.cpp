@@ -16,7 +16,6 @@ namespace {
 // A nonnegative integer, least significant 32-bit limb first, no zero limb
 // at the top.
 using Natural = std::vector<std::uint32_t>;
-__extension__ using Wide = unsigned __int128;
 
 Natural powerOfTen(int k) {
   Natural value{1};
@@ -32,7 +31,7 @@ Natural powerOfTen(int k) {
   return value;
 }
 
-Natural natural(Wide m) {
+Natural natural(std::uint64_t m) {
   Natural value;
   for (; m != 0; m >>= 32) value.push_back(static_cast<std::uint32_t>(m));
   return value;
@@ -48,6 +47,13 @@ Natural shiftedLeft(const Natural& value, int shift) {
   }
   if (carry != 0) result.push_back(static_cast<std::uint32_t>(carry));
   return result;
+}
+
+// 2·m + 1, for m ≥ 1 (no 128-bit integer type on every machine).
+Natural twicePlusOne(std::uint64_t m) {
+  Natural value = shiftedLeft(natural(m), 1);
+  value[0] |= 1;
+  return value;
 }
 
 int compare(const Natural& a, const Natural& b) {
@@ -66,9 +72,10 @@ int compare(const Natural& a, const Natural& b) {
   // Both sides scaled by 2^(1 − u) when u is below 1, so that all are integers.
   const int unit = entry.exponentField() - extended::exponentBias - 63;
   const Natural exact = shiftedLeft(powerOfTen(k), std::max(0, 1 - unit));
-  const Wide twice = static_cast<Wide>(entry.significand) * 2;
-  const int below = compare(exact, shiftedLeft(natural(twice - 1), std::max(0, unit - 1)));
-  const int above = compare(exact, shiftedLeft(natural(twice + 1), std::max(0, unit - 1)));
+  const int below =
+      compare(exact, shiftedLeft(twicePlusOne(entry.significand - 1), std::max(0, unit - 1)));
+  const int above =
+      compare(exact, shiftedLeft(twicePlusOne(entry.significand), std::max(0, unit - 1)));
   const bool even = (entry.significand & 1) == 0;
   if (below >= 0 && above <= 0 && ((below != 0 && above != 0) || even)) {
     return ::testing::AssertionSuccess();

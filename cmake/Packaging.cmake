@@ -1,0 +1,186 @@
+# What `cmake --install` puts where, and the packages that CPack makes from
+# it (`cpack` in a release build tree, or the `package` preset for every
+# platform at once):
+#   Linux    quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve (stripped),
+#            the manual page, /usr/share/doc/quadsolve/{copyright,changelog.gz},
+#            the lintian overrides;
+#            quadsolve-dbgsym_<version>_<arch>.deb: the program's debug
+#            information under /usr/lib/debug/.build-id/, for addr2line
+#   Windows  quadsolve-<version>-win32.zip: quadsolve.exe, README.md, LICENSE
+# The version is the project's (CMakeLists.txt). The packages are the same
+# bytes from any clone of the same commit: the archives' times are the last
+# commit's (SOURCE_DATE_EPOCH), the directory modes fixed, the compiled paths
+# the same (-ffile-prefix-map, in CMakeLists.txt). CPack takes the modes of
+# the archive's members from the files it writes, so it must run with the
+# umask 022 (the package preset does so).
+include(GNUInstallDirs)
+
+set(QUADSOLVE_MAINTAINER "The quadsolve developers <quadsolve@example.org>"
+    CACHE STRING "Name and mail address in the packages' Maintainer field and changelog")
+
+# ---------------------------------------------------------------------------
+# Files made from the sources: the manual page with the project's version,
+# and, for Debian, the copyright file (machine-readable, with the licence
+# text of LICENSE) and the changelog; compressed as Debian wants (gzip -9n:
+# no name or time in the header).
+set(packagingDir "${PROJECT_BINARY_DIR}/packaging")
+file(READ "${PROJECT_SOURCE_DIR}/doc/quadsolve.1" manualPage)
+string(REGEX REPLACE "\"quadsolve [0-9][0-9.]*\"" "\"quadsolve ${PROJECT_VERSION}\"" manualPage
+       "${manualPage}")
+file(CONFIGURE OUTPUT "${packagingDir}/quadsolve.1" CONTENT "${manualPage}" @ONLY)
+
+if(NOT WIN32)
+  configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.in" "${packagingDir}/changelog" @ONLY)
+
+  # The licence paragraph: its text indented by one space, blank lines as " .".
+  file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" licenseLines)
+  list(REMOVE_AT licenseLines 0 1 2 3)  # the title, the copyright line and the blank lines around it
+  set(licenseText "")
+  foreach(line IN LISTS licenseLines)
+    if(line STREQUAL "")
+      string(APPEND licenseText " .\n")
+    else()
+      string(APPEND licenseText " ${line}\n")
+    endif()
+  endforeach()
+  configure_file("${PROJECT_SOURCE_DIR}/packaging/copyright.in" "${packagingDir}/copyright" @ONLY)
+  file(APPEND "${packagingDir}/copyright" "\nLicense: Expat\n${licenseText}")
+
+  set(compressed "")
+  foreach(file quadsolve.1 changelog)
+    add_custom_command(OUTPUT "${packagingDir}/${file}.gz"
+      COMMAND gzip -9nc "${packagingDir}/${file}" > "${packagingDir}/${file}.gz"
+      DEPENDS "${packagingDir}/${file}"
+      COMMENT "Compressing ${file}")
+    list(APPEND compressed "${packagingDir}/${file}.gz")
+  endforeach()
+  add_custom_target(compressed_documents ALL DEPENDS ${compressed})
+
+  # The installed program is stripped as Debian does it (no symbols, no
+  # .comment section) and names its debug information, which is kept apart in
+  # quadsolve.debug (for the debug package) with the program's build ID.
+  # The program in the build tree keeps everything.
+  set(strippedProgram "${packagingDir}/quadsolve")
+  set(debugFile "${packagingDir}/quadsolve.debug")
+  add_custom_command(OUTPUT "${strippedProgram}" "${debugFile}"
+    COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:quadsolve>" "${debugFile}"
+    COMMAND "${CMAKE_OBJCOPY}" --strip-all --remove-section=.comment
+            --add-gnu-debuglink=quadsolve.debug "$<TARGET_FILE:quadsolve>" "${strippedProgram}"
+    DEPENDS quadsolve
+    WORKING_DIRECTORY "${packagingDir}"
+    COMMENT "Splitting the program's debug information off")
+  add_custom_target(stripped_program ALL DEPENDS "${strippedProgram}" "${debugFile}")
+endif()
+
+# ---------------------------------------------------------------------------
+# Installation: component `program`, and `dbgsym` (the debug information,
+# only in its package).
+# Directories made by the installation are 0755 whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+if(WIN32)
+  install(TARGETS quadsolve RUNTIME DESTINATION . COMPONENT program)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .
+          COMPONENT program)
+else()
+  install(PROGRAMS "${strippedProgram}" DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES "${packagingDir}/quadsolve.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT program)
+  install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve COMPONENT program)
+  # For lintian: the statically linked program is meant (reasons in the file).
+  install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quadsolve
+          COMPONENT program)
+  # The debug file under its build ID, where gdb and debuginfod look for it:
+  # lib/debug/.build-id/<first two hex digits>/<the rest>.debug.
+  set(installDebugFile [=[
+    execute_process(COMMAND "@CMAKE_READELF@" -n "@debugFile@" OUTPUT_VARIABLE notes
+                    COMMAND_ERROR_IS_FATAL ANY)
+    if(NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
+      message(FATAL_ERROR "@debugFile@ has no build ID")
+    endif()
+    file(INSTALL "@debugFile@"
+         DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/debug/.build-id/${CMAKE_MATCH_1}"
+         RENAME "${CMAKE_MATCH_2}.debug"
+         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  ]=])
+  string(CONFIGURE "${installDebugFile}" installDebugFile @ONLY)
+  install(CODE "${installDebugFile}" COMPONENT dbgsym EXCLUDE_FROM_ALL)
+  install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve-dbgsym
+          COMPONENT dbgsym EXCLUDE_FROM_ALL)
+endif()
+
+# ---------------------------------------------------------------------------
+# Packages.
+set(CPACK_PACKAGE_NAME quadsolve)
+set(CPACK_PACKAGE_VENDOR "The quadsolve developers")
+set(CPACK_PACKAGE_CONTACT "${QUADSOLVE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "solve one quadratic equation read from standard input")
+set(CPACK_PACKAGE_DESCRIPTION
+    "quadsolve reads the three coefficients of a quadratic equation from standard
+input and writes an outcome code and the real roots, with two decimals. All
+arithmetic is done in 80-bit extended precision by an exact software model,
+and numbers are read and written by the program's own rules, so the same
+input gives the same output bytes and exit code on every machine. Failures
+end the program with a numbered run-time error.")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
+set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
+
+# The archives' times: those of the last commit, unless SOURCE_DATE_EPOCH is
+# set already; CPack reads it from its environment.
+set(QUADSOLVE_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+if(QUADSOLVE_SOURCE_DATE_EPOCH STREQUAL "" AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
+  execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" log -1 --format=%ct
+                  OUTPUT_VARIABLE QUADSOLVE_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                  ERROR_QUIET)
+endif()
+set(packagingConfig "${packagingDir}/CPackProjectConfig.cmake")
+if(QUADSOLVE_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+  file(CONFIGURE OUTPUT "${packagingConfig}"
+       CONTENT "if(\"\$ENV{SOURCE_DATE_EPOCH}\" STREQUAL \"\")\n  set(ENV{SOURCE_DATE_EPOCH} @QUADSOLVE_SOURCE_DATE_EPOCH@)\nendif()\n"
+       @ONLY)
+else()
+  file(CONFIGURE OUTPUT "${packagingConfig}" CONTENT "")
+endif()
+set(CPACK_PROJECT_CONFIG_FILE "${packagingConfig}")
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "quadsolve-${PROJECT_VERSION}-win32")
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION math)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Debian's name for the processor of this build.
+  set(debianArchitecture_x86_64 amd64)
+  set(debianArchitecture_aarch64 arm64)
+  set(debianArchitecture_s390x s390x)
+  set(debianArchitecture_arm armhf)
+  set(debianArchitecture_riscv64 riscv64)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${debianArchitecture_${CMAKE_SYSTEM_PROCESSOR}}")
+  if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE STREQUAL "")
+    message(WARNING "no Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}: "
+                    "cpack asks dpkg for this machine's")
+  endif()
+  # The program is linked statically: it depends on no other package.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  # One package a component: quadsolve and quadsolve-dbgsym.
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL program dbgsym)
+  set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME quadsolve)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_NAME quadsolve-dbgsym)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_SECTION debug)
+  set(CPACK_DEBIAN_DBGSYM_PACKAGE_DEPENDS "quadsolve (= ${PROJECT_VERSION})")
+  # (CPack puts the summary above each component's description.)
+  set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_COMPONENT_DBGSYM_DESCRIPTION
+      "The debug symbols of quadsolve: the debug information of /usr/bin/quadsolve
+under its build ID, so that a debugger or addr2line can name the source
+line of an address, such as the one in a run-time error message.")
+endif()
+
+include(CPack)
