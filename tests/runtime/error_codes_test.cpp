@@ -2,8 +2,8 @@
 #include <cstring>
 #include <string>
 
-#include "gtest/gtest.h"
 #include "exceptions/exception_codes.h"
+#include "gtest/gtest.h"
 #include "runtime/runtime_internal.h"
 
 namespace {
