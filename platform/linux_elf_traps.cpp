@@ -109,17 +109,7 @@ bool isStackOverflow(std::uintptr_t faultAddress) {
 // True for a signal that a process sent rather than the processor raised:
 // on Linux every such code is 0 or negative (SI_USER, SI_QUEUE, SI_TKILL...).
 bool sentByProcess(const siginfo_t* info) {
-  if (info->si_code <= 0) return true;
-#ifdef SI_USER
-  if (info->si_code == SI_USER) return true;
-#endif
-#ifdef SI_QUEUE
-  if (info->si_code == SI_QUEUE) return true;
-#endif
-#ifdef SI_LWP
-  if (info->si_code == SI_LWP) return true;
-#endif
-  return false;
+  return info->si_code <= 0;
 }
 
 // The platform exception code of the processor event that a signal reports.
