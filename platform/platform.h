@@ -1,19 +1,19 @@
 // The operating-system layer: the one seam through which the program reaches
 // the operating system. Everything above it (streams, run-time, solver) is
 // platform independent. This header is the whole interface; posix_*.cpp
-// implement it on POSIX (with linux_elf_traps.cpp for the trap hook on Linux),
-// and win32_*.cpp on Windows.
+// implement it on Linux, straight on the kernel's system calls, and win32_*.cpp
+// on Windows.
 //
 // Calls report failure the Windows way: a false or invalid result, with the
-// code of the failure kept for lastError(). On POSIX that code is the errno
-// value of the failed call.
+// code of the failure kept for lastError(). On Linux that code is the error
+// number of the failed system call.
 #pragma once
 
 #include <cstdint>
 
 namespace platform {
 
-// An operating-system handle: a file descriptor on POSIX, a HANDLE on Windows.
+// An operating-system handle: a file descriptor on Linux, a HANDLE on Windows.
 using Handle = std::intptr_t;
 inline constexpr Handle invalidHandle = -1;
 
@@ -45,20 +45,23 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
 // continued until every byte is written. Returns true on success.
 bool writeFile(Handle handle, const void* bytes, std::uint32_t count);
 
-// The code of the last failed call of this layer.
+// The code of the last failed call of this layer. Process-wide: the program
+// starts no thread.
 std::uint32_t lastError();
 
 // True for the code of a read from a pipe whose writer has gone.
 bool isBrokenPipe(std::uint32_t code);
 
-// Releases a handle that turned out to be unusable. On POSIX this closes
+// Releases a handle that turned out to be unusable. On Linux this closes
 // nothing: closing a standard descriptor would let the next open reuse it.
 void releaseHandle(Handle handle);
 
-// Ends the process at once with the given exit code. Async-signal-safe.
+// Ends the process at once with the given exit code (its low 8 bits on Linux).
+// Async-signal-safe; calls the operating system directly, never through a
+// replaceable function.
 [[noreturn]] void exitProcess(std::uint32_t code);
 
-// Start-up of the layer itself. On POSIX, SIGPIPE and SIGXFSZ are ignored, so
+// Start-up of the layer itself. On Linux, SIGPIPE and SIGXFSZ are ignored, so
 // that a write to a closed pipe fails with EPIPE (32) and a write past the
 // file-size limit with EFBIG (27) instead of ending the process with its
 // output still held.
@@ -80,7 +83,7 @@ bool queryRegistryValue(RegistryKey key, const char* valueName, std::uint32_t& v
 void closeRegistryKey(RegistryKey key);
 
 // Shows a message to the user outside console mode (a message box with one
-// OK button on Windows; on POSIX "Error: ", the text and LF on standard error).
+// OK button on Windows; on Linux "Error: ", the text and LF on standard error).
 void showMessageBox(const char* text, const char* caption);
 
 // ---- Processor exceptions ----
@@ -90,10 +93,24 @@ void showMessageBox(const char* text, const char* caption);
 // It must not return.
 using TrapHandler = void (*)(std::uint32_t exceptionCode, std::uintptr_t address);
 
-// Installs the process-wide trap hook (signal handlers on an alternate stack on
-// POSIX) and removes it again.
-void installTrapHook(TrapHandler handler);
+// A trap hook: its handler, held in constant data (declare it constexpr or
+// static const), so that the road from a fault to its handler passes no
+// function address kept in writable memory.
+struct TrapHook {
+  TrapHandler handler;
+};
+
+// Installs the process-wide trap hook (on Linux, signal handlers on an
+// alternate stack with an inaccessible guard region below it; on Windows the
+// unhandled-exception filter) and removes it again. `hook` must outlive its
+// installation. Installing again replaces the hook.
+void installTrapHook(const TrapHook& hook);
 void removeTrapHook();
+
+// From this call on, a processor exception ends the process at once with
+// `code`, without reaching the hook: for the road out of a run-time error,
+// which a fault must not start again. Async-signal-safe.
+void exitOnFault(std::uint32_t code);
 
 // The address of code in this executable as its symbol tables know it (the
 // run-time address less the load bias), so that a debugger or addr2line can

@@ -1,4 +1,4 @@
-// The input/output part of the platform layer on 32-bit Windows: standard
+// The input/output part of the platform layer on Windows: standard
 // handles, handle types, reads, writes, the last error code and the process
 // exit, each a thin wrapper of the console interface's own call.
 //
@@ -16,19 +16,16 @@ namespace platform {
 
 namespace {
 
-// The code of the last failed call, per thread like GetLastError itself. It
-// is kept in a slot of the thread's own storage rather than in a C++
-// thread_local, which this toolchain emulates with heap blocks. The slot is
-// taken while the program is loaded, before any call of this layer.
-const DWORD lastErrorSlot = TlsAlloc();
+// The code of the last failed call. Process-wide: the program starts no
+// thread (GetLastError keeps it per thread too, but any system call may
+// overwrite that copy).
+std::uint32_t lastErrorCode = 0;
 
 // Keeps the code of a failed call. A failure always leaves a nonzero code, so
 // that no caller can mistake it for success.
 void recordFailure(DWORD code) {
   if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
-  if (lastErrorSlot != TLS_OUT_OF_INDEXES) {
-    TlsSetValue(lastErrorSlot, reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(code)));
-  }
+  lastErrorCode = code;
   SetLastError(code);
 }
 
@@ -117,8 +114,7 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
 }
 
 std::uint32_t lastError() {
-  if (lastErrorSlot == TLS_OUT_OF_INDEXES) return GetLastError();
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(TlsGetValue(lastErrorSlot)));
+  return lastErrorCode;
 }
 
 bool isBrokenPipe(std::uint32_t code) {

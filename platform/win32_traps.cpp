@@ -1,4 +1,4 @@
-// The process-wide trap hook on 32-bit Windows, and the translation of code
+// The process-wide trap hook on Windows, and the translation of code
 // addresses into the addresses of the executable's own image.
 //
 // Processor exceptions arrive as structured exceptions with their STATUS_*
@@ -25,16 +25,26 @@ namespace {
 constexpr ULONG stackOverflowReserve = 64 * 1024;
 
 struct TrapState {
-  TrapHandler handler = nullptr;
+  // The hook in use; null when none is.
+  const TrapHook* hook = nullptr;
   bool installed = false;
+  // Set once an error is on its way out: an exception from then on ends the
+  // process at once with this code.
+  bool exitOnFault = false;
+  std::uint32_t faultExitCode = 0;
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
 };
 TrapState trapState;
 
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* pointers) {
-  const TrapHandler handler = trapState.handler;
-  if (handler == nullptr || pointers == nullptr || pointers->ExceptionRecord == nullptr) {
+  const TrapHook* hook = trapState.hook;
+  if (hook == nullptr || pointers == nullptr || pointers->ExceptionRecord == nullptr) {
     return EXCEPTION_CONTINUE_SEARCH;
+  }
+  if (trapState.exitOnFault) {
+    // An exception while an error is on its way out: reporting it would
+    // start the same road again, and fault again.
+    exitProcess(trapState.faultExitCode);
   }
   const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
   // A floating-point exception of the processor's own x87 unit stays pending
@@ -43,8 +53,8 @@ LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* pointers) {
 #if defined(__i386__) || defined(__x86_64__)
   asm volatile("fninit");
 #endif
-  handler(static_cast<std::uint32_t>(record.ExceptionCode),
-          reinterpret_cast<std::uintptr_t>(record.ExceptionAddress));
+  hook->handler(static_cast<std::uint32_t>(record.ExceptionCode),
+                reinterpret_cast<std::uintptr_t>(record.ExceptionAddress));
   // The handler does not return; should it, the process ends as the system
   // ends it for an exception that nobody handles.
   return EXCEPTION_EXECUTE_HANDLER;
@@ -80,9 +90,9 @@ void computeImagePlacement() {
 
 }  // namespace
 
-void installTrapHook(TrapHandler handler) {
+void installTrapHook(const TrapHook& hook) {
   computeImagePlacement();
-  trapState.handler = handler;
+  trapState.hook = &hook;
   if (trapState.installed) return;
   ULONG reserve = stackOverflowReserve;
   SetThreadStackGuarantee(&reserve);
@@ -94,8 +104,13 @@ void removeTrapHook() {
   if (!trapState.installed) return;
   SetUnhandledExceptionFilter(trapState.previousFilter);
   trapState.previousFilter = nullptr;
-  trapState.handler = nullptr;
+  trapState.hook = nullptr;
   trapState.installed = false;
+}
+
+void exitOnFault(std::uint32_t code) {
+  trapState.faultExitCode = code;
+  trapState.exitOnFault = true;
 }
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {

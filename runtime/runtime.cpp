@@ -15,6 +15,9 @@ constexpr StartupEntry runtimeEntries[] = {
     {initRuntimeLibrary, finalizeRuntimeLibrary},
 };
 
+// The run-time's hook for processor exceptions, in constant data.
+constexpr platform::TrapHook runtimeTrapHook = {topLevelExceptionHandler};
+
 // The table that initRuntime ran, whose shutdown steps terminateProgram runs.
 const StartupTable* activeTable = nullptr;
 
@@ -46,7 +49,7 @@ void initRuntime(const StartupTable& table) {
   // program through topLevelExceptionHandler.
   activeTable = &table;
   platform::initPlatform();
-  platform::installTrapHook(topLevelExceptionHandler);
+  platform::installTrapHook(runtimeTrapHook);
   extended::setTrapHook(topLevelExceptionHandler);
 
   while (startedCount < table.count) {

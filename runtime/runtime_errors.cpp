@@ -82,6 +82,10 @@ std::uint8_t pendingIoCode() {
 void runtimeError(std::uint8_t code, std::uintptr_t address) {
   errorAddress = address;
   exitCode = code != 0 ? code : catchAllErrorCode;
+  // A fault on the way out (writing the message, closing the streams) ends
+  // the process at once with this error's code: reporting it would take the
+  // same road again.
+  platform::exitOnFault(static_cast<std::uint32_t>(exitCode));
   terminateProgram();
 }
 

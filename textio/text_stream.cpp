@@ -13,7 +13,7 @@ TextStream ConsoleErr;
 
 const std::uint8_t defaultLineStyle = crLfStyle;
 
-thread_local std::uint32_t pendingIoError = 0;
+std::uint32_t pendingIoError = 0;
 
 void setPendingIoError(std::uint32_t code) {
   pendingIoError = code;

@@ -61,9 +61,10 @@ extern TextStream ConsoleIn;
 extern TextStream ConsoleOut;
 extern TextStream ConsoleErr;
 
-// The calling thread's I/O code: 0 at start, overwritten by every failure,
-// never cleared by the text layer.
-extern thread_local std::uint32_t pendingIoError;
+// The I/O code: 0 at start, overwritten by every failure, never cleared by
+// the text layer. Process-wide: the program starts no thread, and a
+// per-thread variable would need a thread pointer set up at start-up.
+extern std::uint32_t pendingIoError;
 void setPendingIoError(std::uint32_t code);
 
 // Input. End of input is reported as byte 26 with endOfInput true.

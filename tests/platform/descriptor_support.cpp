@@ -211,40 +211,36 @@ int nextScripted(std::deque<int>& script) {
   return code;
 }
 
+// A failure as the kernel reports it: the negated error number.
+long failure(int code) {
+  return -static_cast<long>(code);
+}
+
 const platform::SystemCalls standInCalls = {
-    .read = [](int fd, void* buffer, size_t count) -> ssize_t {
+    .read = [](int fd, void* buffer, std::size_t count) -> long {
       ++active->reads;
-      if (const int code = nextScripted(active->readScript); code != 0) {
-        errno = code;
-        return -1;
-      }
-      const ssize_t got = platform::hostSystemCalls().read(fd, buffer, count);
+      if (const int code = nextScripted(active->readScript); code != 0) return failure(code);
+      const long got = platform::hostSystemCalls().read(fd, buffer, count);
       if (got >= 0) active->readSizes.push_back(static_cast<std::size_t>(got));
       return got;
     },
-    .write = [](int fd, const void* bytes, size_t count) -> ssize_t {
+    .write = [](int fd, const void* bytes, std::size_t count) -> long {
       ++active->writes;
-      if (const int code = nextScripted(active->writeScript); code != 0) {
-        errno = code;
-        return -1;
-      }
+      if (const int code = nextScripted(active->writeScript); code != 0) return failure(code);
       const std::size_t request = std::min(count, active->writeLimit);
       if (active->writeResult >= 0) {
         active->writeSizes.push_back(static_cast<std::size_t>(active->writeResult));
         return active->writeResult;
       }
-      const ssize_t put = platform::hostSystemCalls().write(fd, bytes, request);
+      const long put = platform::hostSystemCalls().write(fd, bytes, request);
       if (put >= 0) active->writeSizes.push_back(static_cast<std::size_t>(put));
       return put;
     },
-    .fstat =
-        [](int fd, struct stat* status) {
+    .fileStatus =
+        [](int fd, platform::kernel::FileStatus* status) {
           ++active->fstats;
-          if (active->fstatError != 0) {
-            errno = active->fstatError;
-            return -1;
-          }
-          return platform::hostSystemCalls().fstat(fd, status);
+          if (active->fstatError != 0) return failure(active->fstatError);
+          return platform::hostSystemCalls().fileStatus(fd, status);
         },
     .descriptorFlags =
         [](int fd) {
@@ -252,26 +248,17 @@ const platform::SystemCalls standInCalls = {
           return platform::hostSystemCalls().descriptorFlags(fd);
         },
     .poll =
-        [](struct pollfd* fds, nfds_t count, int timeoutMs) {
+        [](platform::kernel::PollEntry* entries, unsigned count) {
           ++active->polls;
-          if (const int code = nextScripted(active->pollScript); code != 0) {
-            errno = code;
-            return -1;
-          }
-          return platform::hostSystemCalls().poll(fds, count, timeoutMs);
+          if (const int code = nextScripted(active->pollScript); code != 0) return failure(code);
+          return platform::hostSystemCalls().poll(entries, count);
         },
-    .sigaction =
-        [](int signalNumber, const struct sigaction* action, struct sigaction* previous) {
-          return platform::hostSystemCalls().sigaction(signalNumber, action, previous);
-        },
-    .exit = [](int status) { platform::hostSystemCalls().exit(status); },
 };
 
 }  // namespace
 
-SystemCallStandIn::SystemCallStandIn() {
+SystemCallStandIn::SystemCallStandIn() : previous_(platform::setSystemCalls(standInCalls)) {
   active = this;
-  previous_ = platform::setSystemCalls(standInCalls);
 }
 
 SystemCallStandIn::~SystemCallStandIn() {

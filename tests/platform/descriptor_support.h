@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix_system_calls.h"
+#include "platform/linux_system_calls.h"
 
 namespace testing_support {
 
@@ -90,10 +90,10 @@ int waitForChild(pid_t child, int timeoutMs = 10000);
 // returns what arrived.
 std::string readExpected(int fd, const std::string& expected, int timeoutMs = 5000);
 
-// A stand-in for the operating-system calls, installed for its lifetime.
-// Every call is counted and then passed on to the real call, unless a
-// scripted failure is due. Scripted entries are consumed one per call: an
-// errno value fails that call with it, 0 passes it on.
+// A stand-in for the kernel's calls, installed for its lifetime. Every call
+// is counted and then passed on to the real call, unless a scripted failure
+// is due. Scripted entries are consumed one per call: an error number fails
+// that call with it, 0 passes it on.
 class SystemCallStandIn {
  public:
   SystemCallStandIn();
@@ -104,7 +104,7 @@ class SystemCallStandIn {
   std::deque<int> readScript;
   std::deque<int> writeScript;
   std::deque<int> pollScript;
-  // Every fstat fails with this errno value when it is not 0.
+  // Every fstat fails with this error number when it is not 0.
   int fstatError = 0;
   // Each write passes on at most this many bytes.
   std::size_t writeLimit = static_cast<std::size_t>(-1);
@@ -121,7 +121,7 @@ class SystemCallStandIn {
   std::vector<std::size_t> writeSizes;  // bytes written by successful writes
 
  private:
-  platform::SystemCalls previous_;
+  const platform::SystemCalls& previous_;
 };
 
 }  // namespace testing_support

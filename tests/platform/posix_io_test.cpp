@@ -383,19 +383,4 @@ TEST(ReleaseHandle, LeavesTheDescriptorOpen) {
   EXPECT_NE(::fcntl(file.get(), F_GETFD), -1);
 }
 
-TEST(LastError, BelongsToTheCallingThread) {
-  auto full = openPath("/dev/full", O_WRONLY);
-  ASSERT_FALSE(platform::writeFile(full.get(), "x", 1));
-  std::uint32_t otherThread = 1;
-  std::thread other([&] {
-    std::uint32_t delivered = 0;
-    char byte;
-    platform::readFile(-1, &byte, 1, delivered);
-    otherThread = platform::lastError();
-  });
-  other.join();
-  EXPECT_EQ(otherThread, std::uint32_t{EBADF});
-  EXPECT_EQ(platform::lastError(), std::uint32_t{ENOSPC});
-}
-
 }  // namespace

@@ -24,6 +24,8 @@ void reportCode(std::uint32_t exceptionCode, std::uintptr_t /*address*/) {
   ::_exit(0);
 }
 
+constexpr platform::TrapHook reportHook = {reportCode};
+
 void nullAccess() {
   volatile int* volatile nowhere = nullptr;
   *nowhere = 1;
@@ -69,10 +71,10 @@ TEST(TrapHook, EachFaultDeliversTheCodeOfItsEvent) {
     auto report = testing_support::makePipe();
     const int status = testing_support::runInChild([&] {
       reportFd = report.writeEnd.get();
-      platform::installTrapHook(reportCode);
+      platform::installTrapHook(reportHook);
       if (fault.installTwice) {
         platform::removeTrapHook();
-        platform::installTrapHook(reportCode);
+        platform::installTrapHook(reportHook);
       }
       fault.cause();
       return 1;

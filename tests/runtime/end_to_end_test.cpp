@@ -379,6 +379,15 @@ TEST(Message, NoStandardOutputStillEndsWithTheCode) {
   EXPECT_EQ(run.err, "");
 }
 
+TEST(Message, FaultWhileWritingItEndsAtOnceWithTheFirstCode) {
+  // The held bytes' write faults: no second error, no second attempt.
+  const ProbeRun run = runProbe({"message-write-fault"}, Output::file);
+  EXPECT_TRUE(run.exited) << "signal " << run.signal;
+  EXPECT_EQ(run.exitCode, 106);
+  EXPECT_EQ(run.err, "W");
+  EXPECT_EQ(run.out, "");
+}
+
 TEST(NormalRun, HeldOutputComesOutAtShutdownWithExitCodeZero) {
   for (Output output : {Output::file, Output::pipe}) {
     const ProbeRun run = runProbe({"normal"}, output);

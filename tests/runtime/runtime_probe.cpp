@@ -16,6 +16,8 @@
 //   fp-zero-divide | fp-overflow | fp-invalid    an unmasked extended trap
 //   order | order-startup-error | order-shutdown-fault
 //                     a start-up table whose steps write markers to stderr
+//   message-write-fault
+//                     as io 106, with every write faulting (marker W)
 //
 // Every scenario first writes an empty line and then "held" to ConsoleOut, so
 // that held output is pending when the error comes. Built without sanitizers:
@@ -31,6 +33,7 @@
 #include <string_view>
 
 #include "extended/extended.h"
+#include "platform/linux_system_calls.h"
 #include "runtime/runtime_internal.h"
 #include "tests/platform/descriptor_support.h"
 #include "textio/text_stream.h"
@@ -94,6 +97,18 @@ constexpr StartupTable orderTable = tableOf(orderEntries);
 constexpr StartupTable startupErrorTable = tableOf(startupErrorEntries);
 constexpr StartupTable shutdownFaultTable = tableOf(shutdownFaultEntries);
 
+// The kernel's calls, but every write marks itself and faults.
+const platform::SystemCalls faultingWrites = [] {
+  platform::SystemCalls calls = platform::hostSystemCalls();
+  calls.write = [](int, const void*, std::size_t) -> long {
+    marker("W");
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+    return 0;
+  };
+  return calls;
+}();
+
 std::uint32_t numberArgument(int argc, char** argv, int index) {
   return index < argc ? static_cast<std::uint32_t>(std::strtoul(argv[index], nullptr, 0)) : 0;
 }
@@ -156,6 +171,10 @@ int main(int argc, char** argv) {
     setPendingIoError(numberArgument(argc, argv, 2));
     ioCheck();  // the failing statement's check
     writeBytes(ConsoleOut, "after", 5);
+  } else if (scenario == "message-write-fault") {
+    platform::setSystemCalls(faultingWrites);
+    setPendingIoError(106);
+    ioCheck();
   } else if (scenario == "kind") {
     if (argc > 3) setPendingIoError(numberArgument(argc, argv, 3));
     raiseErrorKind(static_cast<std::uint8_t>(numberArgument(argc, argv, 2)));

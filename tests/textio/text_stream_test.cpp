@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "tests/platform/descriptor_support.h"
 #include "tests/textio/text_stream_fixture.h"
@@ -149,20 +148,6 @@ TEST_F(TextStreamTest, ReopeningAnOpenStreamClosesItFirst) {
   EXPECT_EQ(openStream(ConsoleOut, modeOutput), 0u);
   EXPECT_EQ(testing_support::fileContents(out.get()), "held");
   EXPECT_EQ(ConsoleOut.bufPos, 0u);
-}
-
-TEST_F(TextStreamTest, PendingCodeBelongsToTheCallingThread) {
-  setPendingIoError(32);
-  std::uint32_t seenByOther = 1;
-  std::thread other([&] {
-    seenByOther = pendingIoError;
-    setPendingIoError(5);
-  });
-  other.join();
-  EXPECT_EQ(seenByOther, 0u);
-  EXPECT_EQ(pendingIoError, 32u);
-  setPendingIoError(106);  // overwrites
-  EXPECT_EQ(pendingIoError, 106u);
 }
 
 }  // namespace

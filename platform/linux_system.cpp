@@ -1,13 +1,23 @@
-// Keyboard type, registry and the message box on POSIX.
+// Keyboard type, registry and the message box on Linux.
 //
-// POSIX has neither a keyboard type nor a registry: keyboardType() reports 0
+// Linux has neither a keyboard type nor a registry: keyboardType() reports 0
 // and no registry key can be opened, so the floating-point mask override never
 // applies here. The message box is a line on standard error.
-#include <cstring>
+#include <cstdint>
 
 #include "platform/platform.h"
 
 namespace platform {
+
+namespace {
+
+std::uint32_t lengthOf(const char* text) {
+  std::uint32_t length = 0;
+  while (text[length] != '\0') ++length;
+  return length;
+}
+
+}  // namespace
 
 std::int32_t keyboardType(std::int32_t /*which*/) {
   return 0;
@@ -31,9 +41,9 @@ void showMessageBox(const char* text, const char* caption) {
   static constexpr char lineEnd = '\n';
   const Handle handle = standardHandle(StandardHandle::error);
   if (handle == invalidHandle) return;
-  writeFile(handle, caption, static_cast<std::uint32_t>(std::strlen(caption)));
+  writeFile(handle, caption, lengthOf(caption));
   writeFile(handle, separator, sizeof separator);
-  writeFile(handle, text, static_cast<std::uint32_t>(std::strlen(text)));
+  writeFile(handle, text, lengthOf(text));
   writeFile(handle, &lineEnd, 1);
 }
 

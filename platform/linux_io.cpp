@@ -1,0 +1,216 @@
+// The input/output part of the platform layer on Linux: standard handles,
+// handle types, reads, writes, the last error code and the process exit.
+//
+// Handles are file descriptors; the standard handles are descriptors 0, 1 and
+// 2. Reads and writes block as the synchronous Windows calls do: an
+// interrupted call is repeated, and on a descriptor that was left non-blocking
+// the call waits for it to become ready instead of failing with EAGAIN.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/linux_kernel.h"
+#include "platform/linux_system_calls.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+constexpr SystemCalls hostCalls = {
+    .read = [](int fd, void* buffer, std::size_t count) {
+      return kernel::call(kernel::Call::read, fd, buffer, count);
+    },
+    .write = [](int fd, const void* bytes, std::size_t count) {
+      return kernel::call(kernel::Call::write, fd, bytes, count);
+    },
+    .fileStatus = [](int fd, kernel::FileStatus* status) {
+      return kernel::call(kernel::Call::fileStatus, fd, status);
+    },
+    .descriptorFlags = [](int fd) {
+      return kernel::call(kernel::Call::control, fd, kernel::controlGetDescriptorFlags);
+    },
+    .poll = [](kernel::PollEntry* entries, unsigned count) {
+      // No time limit and no signal mask: a plain poll.
+      return kernel::call(kernel::Call::pollWithMask, entries, count, nullptr, nullptr);
+    },
+};
+
+const SystemCalls* currentCalls = &hostCalls;
+
+// The code of the last failure. Process-wide: the program starts no thread,
+// and a per-thread variable would need a thread pointer set up at start-up.
+std::uint32_t lastErrorCode = 0;
+
+// Largest count handed to one read or write; Linux transfers at most this
+// much in one call anyway, and it keeps the count within a signed long
+// everywhere.
+constexpr std::size_t maxTransfer = 0x7FFFF000;
+
+// Records the error number of a failed call. A failure always leaves a
+// nonzero code, so that no caller can mistake it for success.
+void recordFailure(std::uint32_t code) {
+  lastErrorCode = code != 0 ? code : kernel::errorIo;
+}
+
+// Waits until a non-blocking descriptor is ready for `events`. False (with the
+// code recorded) when the wait itself fails.
+bool waitUntilReady(int fd, short events) {
+  for (;;) {
+    kernel::PollEntry entry = {.descriptor = fd, .events = events, .returnedEvents = 0};
+    const long result = currentCalls->poll(&entry, 1);
+    if (!kernel::failed(result)) return true;
+    if (kernel::errorOf(result) != kernel::errorInterrupted) {
+      recordFailure(kernel::errorOf(result));
+      return false;
+    }
+  }
+}
+
+// After a read or write on `fd` failed with error `code`: true when the call
+// is to be repeated (it was interrupted, or the descriptor is non-blocking and
+// has now become ready for `events`); false, with the code recorded, when the
+// failure stands.
+bool repeatAfterFailure(int fd, std::uint32_t code, short events) {
+  if (code == kernel::errorInterrupted) return true;
+  if (code == kernel::errorTryAgain) return waitUntilReady(fd, events);
+  recordFailure(code);
+  return false;
+}
+
+int descriptorOf(Handle handle) {
+  return static_cast<int>(handle);
+}
+
+}  // namespace
+
+const SystemCalls& hostSystemCalls() {
+  return hostCalls;
+}
+
+const SystemCalls& systemCalls() {
+  return *currentCalls;
+}
+
+const SystemCalls& setSystemCalls(const SystemCalls& calls) {
+  const SystemCalls& previous = *currentCalls;
+  currentCalls = &calls;
+  return previous;
+}
+
+Handle standardHandle(StandardHandle which) {
+  int fd;
+  switch (which) {
+    case StandardHandle::input:
+      fd = 0;
+      break;
+    case StandardHandle::output:
+      fd = 1;
+      break;
+    case StandardHandle::error:
+      fd = 2;
+      break;
+    default:
+      recordFailure(kernel::errorInvalid);
+      return invalidHandle;
+  }
+  // A descriptor that is not open is no handle: the next open() could take
+  // its number, and output would land in whatever file that is.
+  if (const long flags = currentCalls->descriptorFlags(fd); kernel::failed(flags)) {
+    recordFailure(kernel::errorOf(flags));
+    return invalidHandle;
+  }
+  return fd;
+}
+
+FileType fileType(Handle handle) {
+  kernel::FileStatus status{};
+  if (const long result = currentCalls->fileStatus(descriptorOf(handle), &status);
+      kernel::failed(result)) {
+    recordFailure(kernel::errorOf(result));
+    return FileType::unknown;
+  }
+  switch (status.mode() & kernel::modeTypeMask) {
+    case kernel::modeCharacterDevice:  // terminals, /dev/null, /dev/full, ...
+      return FileType::character;
+    case kernel::modeRegular:
+    case kernel::modeDirectory:
+    case kernel::modeBlockDevice:
+      return FileType::disk;
+    case kernel::modeFifo:
+    case kernel::modeSocket:
+      return FileType::pipe;
+    default:
+      return FileType::unknown;
+  }
+}
+
+bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& delivered) {
+  delivered = 0;
+  const int fd = descriptorOf(handle);
+  const std::size_t request = count < maxTransfer ? count : maxTransfer;
+  for (;;) {
+    const long got = currentCalls->read(fd, buffer, request);
+    if (!kernel::failed(got)) {
+      delivered = static_cast<std::uint32_t>(got);
+      return true;
+    }
+    if (!repeatAfterFailure(fd, kernel::errorOf(got), kernel::pollIn)) return false;
+  }
+}
+
+bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
+  const int fd = descriptorOf(handle);
+  const auto* next = static_cast<const unsigned char*>(bytes);
+  std::size_t left = count;
+  while (left > 0) {
+    const std::size_t request = left < maxTransfer ? left : maxTransfer;
+    const long put = currentCalls->write(fd, next, request);
+    if (kernel::failed(put)) {
+      if (!repeatAfterFailure(fd, kernel::errorOf(put), kernel::pollOut)) return false;
+      continue;
+    }
+    if (put > 0) {
+      next += put;
+      left -= static_cast<std::size_t>(put);
+      continue;
+    }
+    // No progress and no reason given: repeating could loop for ever.
+    recordFailure(kernel::errorIo);
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t lastError() {
+  return lastErrorCode;
+}
+
+bool isBrokenPipe(std::uint32_t code) {
+  return code == kernel::errorBrokenPipe || code == kernel::errorConnectionReset;
+}
+
+void releaseHandle(Handle) {
+  // Nothing to release: the standard descriptors stay open, since closing one
+  // would let the next open() reuse its number.
+}
+
+void exitProcess(std::uint32_t code) {
+  // Straight to the kernel, never through the replaceable table: this is the
+  // end of every road out, the fault path's too.
+  for (;;) kernel::call(kernel::Call::exitProcess, code & 0xFF);
+}
+
+void initPlatform() {
+  // A write to a pipe whose reader has gone, or beyond the file-size limit,
+  // then fails with EPIPE or EFBIG and becomes a reported error, instead of a
+  // signal ending the process with held output unwritten.
+  kernel::SignalAction ignore{};
+  ignore.handler = kernel::handlerIgnore;
+  kernel::call(kernel::Call::signalAction, kernel::signalPipe, &ignore, nullptr,
+               sizeof(kernel::SignalSet));
+  kernel::call(kernel::Call::signalAction, kernel::signalFileSize, &ignore, nullptr,
+               sizeof(kernel::SignalSet));
+}
+
+}  // namespace platform

@@ -1,0 +1,215 @@
+// The Linux kernel's own interface, as the kernel defines it: system-call
+// numbers, the structures that system calls and signal delivery read and
+// write, and their flag values. The platform layer talks to the kernel
+// directly through these, with no C library in between (whose structures,
+// such as its 1024-bit signal set, differ from the kernel's).
+//
+// Only what the layer uses is defined. The values are the same on every
+// processor the program is built for (x86-64, 64-bit and 32-bit ARM, s390x,
+// 64-bit RISC-V) unless a processor is named.
+#pragma once
+
+#include <asm/unistd.h>  // the system-call numbers, __NR_*: macros only
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform::kernel {
+
+// ---- System calls ----
+
+enum class Call : long {
+  read = __NR_read,
+  write = __NR_write,
+#if defined(__NR_fstat64)
+  fileStatus = __NR_fstat64,  // 32-bit processors: the 64-bit structure
+#else
+  fileStatus = __NR_fstat,
+#endif
+#if defined(__NR_fcntl64)
+  control = __NR_fcntl64,
+#else
+  control = __NR_fcntl,
+#endif
+  pollWithMask = __NR_ppoll,  // every processor has it; not all have poll
+  signalAction = __NR_rt_sigaction,
+  signalStack = __NR_sigaltstack,
+  resourceLimit = __NR_prlimit64,
+  protectMemory = __NR_mprotect,
+  processId = __NR_getpid,
+  sendSignal = __NR_kill,
+  exitProcess = __NR_exit_group,
+};
+
+// A system call's result: the value, or an error as -1 to -4095 (the
+// negated error number).
+inline bool failed(long result) {
+  return static_cast<unsigned long>(result) > static_cast<unsigned long>(-4096L);
+}
+inline std::uint32_t errorOf(long result) {
+  return static_cast<std::uint32_t>(-result);
+}
+
+// Error numbers: the same values on every processor listed above.
+enum Error : std::uint32_t {
+  errorIo = 5,             // EIO
+  errorBadDescriptor = 9,  // EBADF
+  errorTryAgain = 11,      // EAGAIN, also EWOULDBLOCK
+  errorInvalid = 22,       // EINVAL
+  errorFileTooLarge = 27,  // EFBIG
+  errorNoSpace = 28,       // ENOSPC
+  errorBrokenPipe = 32,    // EPIPE
+  errorInterrupted = 4,    // EINTR
+  errorConnectionReset = 104,  // ECONNRESET
+};
+
+// ---- Files ----
+
+inline constexpr int controlGetDescriptorFlags = 1;  // F_GETFD
+
+// The file type bits of a mode.
+inline constexpr std::uint32_t modeTypeMask = 0170000;
+enum ModeType : std::uint32_t {
+  modeSocket = 0140000,
+  modeRegular = 0100000,
+  modeBlockDevice = 0060000,
+  modeDirectory = 0040000,
+  modeCharacterDevice = 0020000,
+  modeFifo = 0010000,
+};
+
+// The structure that fstat (fstat64 on 32-bit processors) fills. Only the mode
+// is read; where it lies depends on the processor, and no layout is larger
+// than the space given here.
+struct FileStatus {
+  alignas(8) unsigned char bytes[256];
+
+#if defined(__x86_64__) || defined(__s390x__)
+  // st_dev, st_ino and st_nlink (8 bytes each), then st_mode.
+  static constexpr std::size_t modeOffset = 24;
+#elif defined(__aarch64__) || defined(__riscv)
+  // The generic layout: st_dev and st_ino (8 bytes each), then st_mode.
+  static constexpr std::size_t modeOffset = 16;
+#elif defined(__arm__)
+  // struct stat64: st_dev (8), 4 bytes of padding, __st_ino (4), st_mode.
+  static constexpr std::size_t modeOffset = 16;
+#else
+#error "the position of st_mode is not known for this processor"
+#endif
+
+  std::uint32_t mode() const {
+    std::uint32_t value;
+    __builtin_memcpy(&value, bytes + modeOffset, sizeof value);
+    return value;
+  }
+};
+
+// struct pollfd, and the events asked for.
+struct PollEntry {
+  int descriptor;
+  short events;
+  short returnedEvents;
+};
+inline constexpr short pollIn = 0x001;
+inline constexpr short pollOut = 0x004;
+
+// ---- Resource limits ----
+
+inline constexpr int limitStack = 3;  // RLIMIT_STACK
+inline constexpr std::uint64_t limitInfinity = ~std::uint64_t{0};
+// struct rlimit64, as prlimit64 reads and writes it on every processor.
+struct ResourceLimit {
+  std::uint64_t current;
+  std::uint64_t maximum;
+};
+
+// ---- Memory ----
+
+inline constexpr int protectionNone = 0;
+inline constexpr int protectionRead = 1;
+
+// ---- Signals ----
+
+enum Signal : int {
+  signalIllegal = 4,     // SIGILL
+  signalBus = 7,         // SIGBUS
+  signalFloat = 8,       // SIGFPE
+  signalSegment = 11,    // SIGSEGV
+  signalPipe = 13,       // SIGPIPE
+  signalFileSize = 25,   // SIGXFSZ
+};
+
+// The kernel's signal set: one bit for each of its 64 signals.
+using SignalSet = std::uint64_t;
+
+inline constexpr unsigned long actionSignalInfo = 0x00000004;  // SA_SIGINFO
+inline constexpr unsigned long actionRestorer = 0x04000000;    // SA_RESTORER
+inline constexpr unsigned long actionOnStack = 0x08000000;     // SA_ONSTACK
+inline constexpr unsigned long actionNoDefer = 0x40000000;     // SA_NODEFER
+
+// The handler values that are no function.
+inline constexpr std::uintptr_t handlerDefault = 0;  // SIG_DFL
+inline constexpr std::uintptr_t handlerIgnore = 1;   // SIG_IGN
+
+// siginfo_t as far as it is read: the three leading integers and, for a
+// fault, the address that the union begins with (after padding to a pointer's
+// alignment on 64-bit processors).
+struct SignalInfo {
+  int number;
+  int errorNumber;
+  int code;
+  void* address;
+};
+
+// The kernel's struct sigaction for rt_sigaction, with the signal-return
+// routine on the processors whose kernel takes one from the program (and
+// requires it on x86-64); 64-bit RISC-V has no such field.
+struct SignalAction {
+  std::uintptr_t handler;
+  unsigned long flags;
+#if !defined(__riscv)
+  void (*restorer)();
+#endif
+  SignalSet mask;
+};
+
+// stack_t for sigaltstack.
+struct SignalStack {
+  void* base;
+  int flags;
+  std::size_t size;
+};
+
+// The address of the interrupted instruction in the machine context that the
+// kernel hands a signal handler (its ucontext: uc_flags, uc_link, uc_stack,
+// then, on some processors, the signal mask and its padding, then the
+// registers of struct sigcontext).
+inline std::uintptr_t interruptedInstruction(const void* context) {
+  const auto* bytes = static_cast<const unsigned char*>(context);
+#if defined(__x86_64__)
+  // uc_mcontext at 40: r8 to r15, rdi, rsi, rbp, rbx, rdx, rax, rcx, rsp, rip.
+  constexpr std::size_t offset = 40 + 16 * 8;
+#elif defined(__aarch64__)
+  // uc_sigmask with 120 bytes of padding, uc_mcontext aligned to 16 at 176:
+  // fault_address, regs[31], sp, pc.
+  constexpr std::size_t offset = 176 + 8 + 31 * 8 + 8;
+#elif defined(__riscv)
+  // uc_sigmask with 120 bytes of padding, uc_mcontext aligned to 16 at 176:
+  // pc first.
+  constexpr std::size_t offset = 176;
+#elif defined(__arm__)
+  // uc_mcontext at 20: trap_no, error_code, oldmask, r0 to r10, fp, ip, sp,
+  // lr, pc.
+  constexpr std::size_t offset = 20 + 18 * 4;
+#elif defined(__s390x__)
+  // uc_mcontext at 40: the PSW's mask, then its address.
+  constexpr std::size_t offset = 40 + 8;
+#else
+#error "the machine context is not known for this processor"
+#endif
+  std::uintptr_t address;
+  __builtin_memcpy(&address, bytes + offset, sizeof address);
+  return address;
+}
+
+}  // namespace platform::kernel

@@ -1,0 +1,62 @@
+// The system calls of the Linux platform layer. Every call goes to the kernel
+// through platformSystemCall, the one system-call routine of each processor
+// (linux_<processor>.S); no C library stands in between, in the program or in
+// its tests.
+//
+// The calls that read and write, and that inspect descriptors, go through a
+// table, so that a test can stand in for the kernel: inject EINTR, EAGAIN,
+// short writes and failures, or count the calls while passing them on. The
+// table is constant data; what a test changes is which table is in use.
+// Ending the process and the signal set-up are never routed through it.
+//
+// Each slot has the contract of the system call it is named after and returns
+// the kernel's result: a count or 0 on success, the negated error number on
+// failure (kernel::failed, kernel::errorOf).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/linux_kernel.h"
+
+// Makes system call `number` with up to five arguments (unused ones are
+// ignored) and returns the kernel's result. Async-signal-safe.
+extern "C" long platformSystemCall(long a0, long a1, long a2, long a3, long a4, long number);
+
+namespace platform {
+
+namespace kernel {
+
+// platformSystemCall with typed arguments.
+template <typename... Arguments>
+long call(Call number, Arguments... arguments) {
+  static_assert(sizeof...(Arguments) <= 5, "a system call takes at most five arguments here");
+  long values[5] = {(long)(arguments)...};
+  return platformSystemCall(values[0], values[1], values[2], values[3], values[4],
+                            static_cast<long>(number));
+}
+
+}  // namespace kernel
+
+struct SystemCalls {
+  long (*read)(int fd, void* buffer, std::size_t count);
+  long (*write)(int fd, const void* bytes, std::size_t count);
+  long (*fileStatus)(int fd, kernel::FileStatus* status);
+  // fcntl(fd, F_GETFD): tells whether a descriptor is open.
+  long (*descriptorFlags)(int fd);
+  // Waits without a time limit until one of the entries is ready.
+  long (*poll)(kernel::PollEntry* entries, unsigned count);
+};
+
+// The kernel's own calls.
+const SystemCalls& hostSystemCalls();
+
+// The table in use: the kernel's calls unless a test has replaced them.
+const SystemCalls& systemCalls();
+
+// Puts `calls` in use and returns the table used before. The table must
+// outlive its use. Meant for tests; not synchronised with calls running on
+// other threads.
+const SystemCalls& setSystemCalls(const SystemCalls& calls);
+
+}  // namespace platform

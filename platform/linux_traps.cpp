@@ -1,0 +1,304 @@
+// The process-wide trap hook on Linux with ELF executables (the kernel's
+// signal frame, the ELF header and the linker's __ehdr_start): handlers for the
+// signals of processor exceptions, run on an alternate signal stack so that a
+// stack overflow is caught too, each signal translated into the platform
+// exception code of the same event; and the translation of code addresses into
+// the addresses that the executable's symbol tables use.
+//
+// A hooked signal that another process (or the program itself) sent with
+// kill, sigqueue or tkill is not a processor exception: it takes the signal's
+// default action, so the process ends by that signal as any program does.
+//
+// Everything that runs inside a signal handler here is async-signal-safe: it
+// reads values computed at installation and makes nothing but system calls
+// and the call of the installed handler.
+#include <elf.h>  // the ELF file format's structures: types only
+
+#include <cstddef>
+#include <cstdint>
+
+#include "exceptions/exception_codes.h"
+#include "platform/linux_kernel.h"
+#include "platform/linux_system_calls.h"
+#include "platform/platform.h"
+
+#if defined(__x86_64__)
+// The signal-return routine (linux_x86_64.S): the kernel of x86-64 returns
+// from a handler through the routine that the program names.
+extern "C" void platformSignalReturn();
+#endif
+
+namespace platform {
+namespace {
+
+// A report that names no event of the exception table (an illegal opcode):
+// the platform's own code for an illegal instruction, which the run-time maps
+// to its catch-all code.
+constexpr std::uint32_t statusIllegalInstruction = 0xC000001D;
+
+// si_code values of the processor's reports.
+enum FaultCode : int {
+  illegalPrivilegedOpcode = 5,  // ILL_PRVOPC
+  integerDivide = 1,            // FPE_INTDIV
+  integerOverflow = 2,          // FPE_INTOVF
+  floatDivide = 3,              // FPE_FLTDIV
+  floatOverflow = 4,            // FPE_FLTOVF
+  floatUnderflow = 5,           // FPE_FLTUND
+  floatInexact = 6,             // FPE_FLTRES
+  floatInvalid = 7,             // FPE_FLTINV
+  floatSubscript = 8,           // FPE_FLTSUB: subscript out of range
+  segmentBoundCheck = 3,        // SEGV_BNDERR (x86 bound checks)
+};
+
+// The alternate stack, with an inaccessible guard region right below it: a
+// handler that runs off the stack's end faults there instead of writing over
+// whatever lies below, and the kernel then ends the process. Static, as
+// nothing here may allocate. The guard is as large as the largest page size
+// of the supported processors (64 KiB) and aligned to it, so that it covers
+// whole pages whatever the page size. The stack is large enough for the
+// kernel's signal frame (several KiB with wide vector registers) and the whole
+// shutdown that runs on it.
+constexpr std::size_t guardSize = 64 * 1024;
+constexpr std::size_t alternateStackSize = 64 * 1024;
+alignas(guardSize) unsigned char alternateStackArea[guardSize + alternateStackSize];
+
+// How far below the lowest address the stack may grow to a fault still counts
+// as running off its end: the kernel keeps a guard gap of 256 pages below a
+// growing stack, and one large frame may reach a little beyond it.
+constexpr std::uintptr_t stackGuardReach = 2u * 1024 * 1024;
+// The reach assumed for a stack without a size limit.
+constexpr std::uintptr_t unlimitedStackReach =
+    sizeof(std::uintptr_t) >= 8 ? std::uintptr_t{8} << 30 : std::uintptr_t{1} << 30;
+
+constexpr int hookedSignals[] = {kernel::signalFloat, kernel::signalSegment, kernel::signalBus,
+                                 kernel::signalIllegal};
+constexpr int hookedSignalCount = sizeof hookedSignals / sizeof hookedSignals[0];
+
+struct TrapState {
+  // The hook in use; null when none is.
+  const TrapHook* hook = nullptr;
+  bool actionsSet = false;
+  bool guardSet = false;
+  kernel::SignalAction previousActions[hookedSignalCount] = {};
+  // Set once an error is on its way out: a fault from then on ends the
+  // process at once with this code.
+  bool exitOnFault = false;
+  std::uint32_t faultExitCode = 0;
+  // The top of the main thread's stack as seen at installation (the program
+  // is single-threaded); a fault between it and its size limit (read when a
+  // fault comes) means that the stack has run out.
+  std::uintptr_t stackTop = 0;
+};
+constinit TrapState trapState;
+
+struct LoadBias {
+  bool known = false;
+  std::uintptr_t value = 0;
+};
+constinit LoadBias loadBias;
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using ElfHeader = Elf64_Ehdr;
+using ElfSegment = Elf64_Phdr;
+#else
+using ElfHeader = Elf32_Ehdr;
+using ElfSegment = Elf32_Phdr;
+#endif
+
+// The ELF header of the executable, which the linker places at the start of
+// its first loaded segment (GNU ld, gold and lld define the symbol for every
+// executable, static or dynamic, position independent or not).
+extern "C" const ElfHeader __ehdr_start [[gnu::visibility("hidden")]];
+
+// The load bias from the header's own run-time address: the loaded segment
+// that starts at file offset 0 holds the header, so the header lies at that
+// segment's link-time address plus the bias. Such a segment always exists, as
+// the linker defines the symbol only when the header is loaded.
+void computeLoadBias() {
+  if (loadBias.known) return;
+  const ElfHeader* header = &__ehdr_start;
+  const auto* segments = reinterpret_cast<const ElfSegment*>(
+      reinterpret_cast<const unsigned char*>(header) + header->e_phoff);
+  for (std::size_t index = 0; index < header->e_phnum; ++index) {
+    if (segments[index].p_type == PT_LOAD && segments[index].p_offset == 0) {
+      loadBias.value = reinterpret_cast<std::uintptr_t>(header) - segments[index].p_vaddr;
+      break;
+    }
+  }
+  loadBias.known = true;
+}
+
+bool isStackOverflow(std::uintptr_t faultAddress) {
+  const std::uintptr_t top = trapState.stackTop;
+  kernel::ResourceLimit limit{};
+  std::uintptr_t reach = unlimitedStackReach;
+  if (!kernel::failed(kernel::call(kernel::Call::resourceLimit, 0, kernel::limitStack, nullptr,
+                                   &limit)) &&
+      limit.current != kernel::limitInfinity && limit.current < reach) {
+    reach = static_cast<std::uintptr_t>(limit.current);
+  }
+  reach += stackGuardReach;
+  const std::uintptr_t floor = top > reach ? top - reach : 0;
+  return faultAddress < top && faultAddress >= floor;
+}
+
+// True for a signal that a process sent rather than the processor raised:
+// on Linux every such code is 0 or negative (SI_USER, SI_QUEUE, SI_TKILL...).
+bool sentByProcess(const kernel::SignalInfo* info) {
+  return info->code <= 0;
+}
+
+// The platform exception code of the processor event that a signal reports.
+std::uint32_t exceptionCodeOf(int signal, const kernel::SignalInfo* info) {
+  switch (signal) {
+    case kernel::signalFloat:
+      switch (info->code) {
+        case integerDivide:
+          return statusIntegerDivideByZero;
+        case integerOverflow:
+          return statusIntegerOverflow;
+        case floatDivide:
+          return statusFloatDivideByZero;
+        case floatOverflow:
+          return statusFloatOverflow;
+        case floatUnderflow:
+          return statusFloatUnderflow;
+        case floatInexact:
+          return statusFloatInexactResult;
+        case floatInvalid:
+          return statusFloatInvalidOperation;
+        case floatSubscript:
+          return statusArrayBoundsExceeded;
+        default:
+          return statusIllegalInstruction;
+      }
+    case kernel::signalSegment:
+#if defined(__x86_64__)
+      if (info->code == segmentBoundCheck) return statusArrayBoundsExceeded;
+#endif
+      return isStackOverflow(reinterpret_cast<std::uintptr_t>(info->address))
+                 ? statusStackOverflow
+                 : statusAccessViolation;
+    case kernel::signalBus:
+      return statusAccessViolation;
+    case kernel::signalIllegal:
+      return info->code == illegalPrivilegedOpcode ? statusPrivilegedInstruction
+                                                   : statusIllegalInstruction;
+    default:
+      return statusIllegalInstruction;
+  }
+}
+
+long setAction(int signal, const kernel::SignalAction* action, kernel::SignalAction* previous) {
+  return kernel::call(kernel::Call::signalAction, signal, action, previous,
+                      sizeof(kernel::SignalSet));
+}
+
+void setActionOf(int signal, std::uintptr_t handler) {
+  kernel::SignalAction action{};
+  action.handler = handler;
+  setAction(signal, &action, nullptr);
+}
+
+// The action that was in place before the hook, for a signal the hook takes.
+const kernel::SignalAction* previousActionOf(int signal) {
+  for (int index = 0; index < hookedSignalCount; ++index) {
+    if (hookedSignals[index] == signal) return &trapState.previousActions[index];
+  }
+  return nullptr;
+}
+
+void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
+  const TrapHook* hook = trapState.hook;
+  const bool sent = sentByProcess(info);
+  if (hook == nullptr || sent) {
+    // The hook was removed in the meantime: the action from before it takes
+    // the signal. Sent from outside: no run-time error and no shutdown inside
+    // whatever code the signal interrupted, but the default action. A fault
+    // meets that action when its instruction runs again; a sent signal is
+    // sent again, and as it is not blocked here (SA_NODEFER) it arrives at
+    // once.
+    if (hook == nullptr) {
+      setAction(signal, previousActionOf(signal), nullptr);
+    } else {
+      setActionOf(signal, kernel::handlerDefault);
+    }
+    if (sent) {
+      kernel::call(kernel::Call::sendSignal, kernel::call(kernel::Call::processId), signal);
+    }
+    return;
+  }
+  if (trapState.exitOnFault) {
+    // A fault while an error is on its way out: reporting it would start the
+    // same road again, and fault again.
+    exitProcess(trapState.faultExitCode);
+  }
+  hook->handler(exceptionCodeOf(signal, info), kernel::interruptedInstruction(context));
+}
+
+// The kernel's calling convention for an SA_SIGINFO handler.
+void trapSignalEntry(int signal, void* info, void* context) {
+  onTrapSignal(signal, static_cast<kernel::SignalInfo*>(info), context);
+}
+
+// Makes the guard region below the alternate stack inaccessible, once.
+void protectGuard() {
+  if (trapState.guardSet) return;
+  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize,
+               kernel::protectionNone);
+  trapState.guardSet = true;
+}
+
+}  // namespace
+
+void installTrapHook(const TrapHook& hook) {
+  computeLoadBias();
+  trapState.stackTop = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  trapState.hook = &hook;
+  if (trapState.actionsSet) return;
+
+  protectGuard();
+  kernel::SignalStack stack{};
+  stack.base = alternateStackArea + guardSize;
+  stack.size = alternateStackSize;
+  kernel::call(kernel::Call::signalStack, &stack, nullptr);
+
+  // SA_NODEFER: a signal sent from outside while its handler runs is not held
+  // back, so that sending it again ends the process at once.
+  kernel::SignalAction action{};
+  action.handler = reinterpret_cast<std::uintptr_t>(trapSignalEntry);
+  action.flags = kernel::actionSignalInfo | kernel::actionOnStack | kernel::actionNoDefer;
+#if defined(__x86_64__)
+  action.flags |= kernel::actionRestorer;
+  action.restorer = platformSignalReturn;
+#endif
+  for (int index = 0; index < hookedSignalCount; ++index) {
+    setAction(hookedSignals[index], &action, &trapState.previousActions[index]);
+  }
+  trapState.actionsSet = true;
+}
+
+void removeTrapHook() {
+  // The handlers stay with the kernel: one that finds no hook puts the
+  // action from before back and lets the instruction fault again under it.
+  // That spares a process on its way out a system call for each signal.
+  trapState.hook = nullptr;
+}
+
+void exitOnFault(std::uint32_t code) {
+  trapState.faultExitCode = code;
+  trapState.exitOnFault = true;
+}
+
+std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
+  computeLoadBias();
+#if defined(__arm__)
+  // A return address into Thumb code carries the instruction-set bit (bit 0);
+  // the instruction's own address is even, so that the address less one lies
+  // inside the call, as everywhere else.
+  runtimeAddress &= ~std::uintptr_t{1};
+#endif
+  return runtimeAddress - loadBias.value;
+}
+
+}  // namespace platform
