@@ -201,6 +201,15 @@ void exitProcess(std::uint32_t code) {
   for (;;) kernel::call(kernel::Call::exitProcess, code & 0xFF);
 }
 
+void abortProcess() {
+  kernel::SignalAction defaultAction{};
+  defaultAction.handler = kernel::handlerDefault;
+  kernel::call(kernel::Call::signalAction, kernel::signalAbort, &defaultAction, nullptr,
+               sizeof(kernel::SignalSet));
+  kernel::call(kernel::Call::sendSignal, kernel::call(kernel::Call::processId), kernel::signalAbort);
+  exitProcess(128 + kernel::signalAbort);
+}
+
 void initPlatform() {
   // A write to a pipe whose reader has gone, or beyond the file-size limit,
   // then fails with EPIPE or EFBIG and becomes a reported error, instead of a

@@ -132,6 +132,7 @@ inline constexpr int protectionRead = 1;
 
 enum Signal : int {
   signalIllegal = 4,     // SIGILL
+  signalAbort = 6,       // SIGABRT
   signalBus = 7,         // SIGBUS
   signalFloat = 8,       // SIGFPE
   signalSegment = 11,    // SIGSEGV

@@ -61,6 +61,10 @@ void releaseHandle(Handle handle);
 // replaceable function.
 [[noreturn]] void exitProcess(std::uint32_t code);
 
+// Ends the process as an abort does: by SIGABRT on Linux (exit code 134 if
+// the signal is ignored), with exit code 3 on Windows. Async-signal-safe.
+[[noreturn]] void abortProcess();
+
 // Start-up of the layer itself. On Linux, SIGPIPE and SIGXFSZ are ignored, so
 // that a write to a closed pipe fails with EPIPE (32) and a write past the
 // file-size limit with EFBIG (27) instead of ending the process with its

@@ -129,6 +129,10 @@ void exitProcess(std::uint32_t code) {
   ExitProcess(code);
 }
 
+void abortProcess() {
+  ExitProcess(3);
+}
+
 void initPlatform() {
   // A fault that no handler takes, and a drive that is not ready, end or fail
   // the program quietly instead of waiting for someone to close a dialog: the

@@ -50,6 +50,8 @@ void report(std::uint32_t exceptionCode, std::uintptr_t address) {
   platform::exitProcess(handlerExitCode);
 }
 
+constexpr platform::TrapHook reportHook = {report};
+
 // Each event is a function of its own whose first instructions fault, so that
 // the reported address lies a few bytes into it.
 [[gnu::noinline, gnu::naked]] void accessViolation() {
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(event.name, name) != 0) continue;
     faultingFunction = reinterpret_cast<std::uintptr_t>(event.cause);
     platform::initPlatform();
-    platform::installTrapHook(report);
+    platform::installTrapHook(reportHook);
     if (removed) platform::removeTrapHook();
     event.cause();
     writeText("no exception\n");
