@@ -66,10 +66,7 @@ void (*const importedAssert)(const char*, const char*, unsigned) = assertionEntr
 }
 #else
 extern "C" int raise(int signal) {
-  using platform::kernel::Call;
-  const long result =
-      platform::kernel::call(Call::sendSignal, platform::kernel::call(Call::processId), signal);
-  return platform::kernel::failed(result) ? -1 : 0;
+  return platform::kernel::failed(platform::kernel::raiseSignal(signal)) ? -1 : 0;
 }
 
 extern "C" [[noreturn]] void __assert_fail(const char* expression, const char* file,

@@ -206,7 +206,7 @@ void abortProcess() {
   defaultAction.handler = kernel::handlerDefault;
   kernel::call(kernel::Call::signalAction, kernel::signalAbort, &defaultAction, nullptr,
                sizeof(kernel::SignalSet));
-  kernel::call(kernel::Call::sendSignal, kernel::call(kernel::Call::processId), kernel::signalAbort);
+  kernel::raiseSignal(kernel::signalAbort);
   exitProcess(128 + kernel::signalAbort);
 }
 

@@ -37,7 +37,8 @@ enum class Call : long {
   resourceLimit = __NR_prlimit64,
   protectMemory = __NR_mprotect,
   processId = __NR_getpid,
-  sendSignal = __NR_kill,
+  threadId = __NR_gettid,
+  sendSignalToThread = __NR_tgkill,
   exitProcess = __NR_exit_group,
 };
 

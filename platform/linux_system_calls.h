@@ -36,6 +36,12 @@ long call(Call number, Arguments... arguments) {
                             static_cast<long>(number));
 }
 
+// Sends `signal` to the calling thread, as raise() does (not to the process,
+// which could hand it to another thread). Async-signal-safe.
+inline long raiseSignal(int signal) {
+  return call(Call::sendSignalToThread, call(Call::processId), call(Call::threadId), signal);
+}
+
 }  // namespace kernel
 
 struct SystemCalls {

@@ -224,7 +224,7 @@ void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
       setActionOf(signal, kernel::handlerDefault);
     }
     if (sent) {
-      kernel::call(kernel::Call::sendSignal, kernel::call(kernel::Call::processId), signal);
+      kernel::raiseSignal(signal);
     }
     return;
   }
