@@ -31,10 +31,11 @@ void floorMain(void) {
 }
 
 /* The entry: the stack aligned for the call. */
-__asm__(".globl _start\n"
-        "_start:\n"
-        "  and $-16, %rsp\n"
-        "  call floorMain\n"
-        "  hlt\n"
-        ".section .note.GNU-stack,\"\",@progbits\n"
-        ".text\n");
+__asm__(
+    ".globl _start\n"
+    "_start:\n"
+    "  and $-16, %rsp\n"
+    "  call floorMain\n"
+    "  hlt\n"
+    ".section .note.GNU-stack,\"\",@progbits\n"
+    ".text\n");

@@ -115,7 +115,7 @@ static int trace(const char* input, const char* program) {
     long word = ptrace(PTRACE_PEEKTEXT, child, (void*)registers.rip, NULL);
     if (errno == 0) {
       unsigned opcode = (unsigned)word & 0xFFFF;
-      cpuid += opcode == 0xA20F;   /* 0F A2 */
+      cpuid += opcode == 0xA20F;    /* 0F A2 */
       syscalls += opcode == 0x050F; /* 0F 05 */
     }
     ++instructions;

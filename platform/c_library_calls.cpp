@@ -69,8 +69,8 @@ extern "C" int raise(int signal) {
   return platform::kernel::failed(platform::kernel::raiseSignal(signal)) ? -1 : 0;
 }
 
-extern "C" [[noreturn]] void __assert_fail(const char* expression, const char* file,
-                                           unsigned line, const char* /*function*/) {
+extern "C" [[noreturn]] void __assert_fail(const char* expression, const char* file, unsigned line,
+                                           const char* /*function*/) {
   assertionFailed(expression, file, line);
 }
 #endif

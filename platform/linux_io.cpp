@@ -18,22 +18,23 @@ namespace platform {
 namespace {
 
 constexpr SystemCalls hostCalls = {
-    .read = [](int fd, void* buffer, std::size_t count) {
-      return kernel::call(kernel::Call::read, fd, buffer, count);
-    },
-    .write = [](int fd, const void* bytes, std::size_t count) {
-      return kernel::call(kernel::Call::write, fd, bytes, count);
-    },
-    .fileStatus = [](int fd, kernel::FileStatus* status) {
-      return kernel::call(kernel::Call::fileStatus, fd, status);
-    },
-    .descriptorFlags = [](int fd) {
-      return kernel::call(kernel::Call::control, fd, kernel::controlGetDescriptorFlags);
-    },
-    .poll = [](kernel::PollEntry* entries, unsigned count) {
-      // No time limit and no signal mask: a plain poll.
-      return kernel::call(kernel::Call::pollWithMask, entries, count, nullptr, nullptr);
-    },
+    .read = [](int fd, void* buffer,
+               std::size_t count) { return kernel::call(kernel::Call::read, fd, buffer, count); },
+    .write = [](int fd, const void* bytes,
+                std::size_t count) { return kernel::call(kernel::Call::write, fd, bytes, count); },
+    .fileStatus =
+        [](int fd, kernel::FileStatus* status) {
+          return kernel::call(kernel::Call::fileStatus, fd, status);
+        },
+    .descriptorFlags =
+        [](int fd) {
+          return kernel::call(kernel::Call::control, fd, kernel::controlGetDescriptorFlags);
+        },
+    .poll =
+        [](kernel::PollEntry* entries, unsigned count) {
+          // No time limit and no signal mask: a plain poll.
+          return kernel::call(kernel::Call::pollWithMask, entries, count, nullptr, nullptr);
+        },
 };
 
 const SystemCalls* currentCalls = &hostCalls;

@@ -53,14 +53,14 @@ inline std::uint32_t errorOf(long result) {
 
 // Error numbers: the same values on every processor listed above.
 enum Error : std::uint32_t {
-  errorIo = 5,             // EIO
-  errorBadDescriptor = 9,  // EBADF
-  errorTryAgain = 11,      // EAGAIN, also EWOULDBLOCK
-  errorInvalid = 22,       // EINVAL
-  errorFileTooLarge = 27,  // EFBIG
-  errorNoSpace = 28,       // ENOSPC
-  errorBrokenPipe = 32,    // EPIPE
-  errorInterrupted = 4,    // EINTR
+  errorIo = 5,                 // EIO
+  errorBadDescriptor = 9,      // EBADF
+  errorTryAgain = 11,          // EAGAIN, also EWOULDBLOCK
+  errorInvalid = 22,           // EINVAL
+  errorFileTooLarge = 27,      // EFBIG
+  errorNoSpace = 28,           // ENOSPC
+  errorBrokenPipe = 32,        // EPIPE
+  errorInterrupted = 4,        // EINTR
   errorConnectionReset = 104,  // ECONNRESET
 };
 
@@ -132,13 +132,13 @@ inline constexpr int protectionRead = 1;
 // ---- Signals ----
 
 enum Signal : int {
-  signalIllegal = 4,     // SIGILL
-  signalAbort = 6,       // SIGABRT
-  signalBus = 7,         // SIGBUS
-  signalFloat = 8,       // SIGFPE
-  signalSegment = 11,    // SIGSEGV
-  signalPipe = 13,       // SIGPIPE
-  signalFileSize = 25,   // SIGXFSZ
+  signalIllegal = 4,    // SIGILL
+  signalAbort = 6,      // SIGABRT
+  signalBus = 7,        // SIGBUS
+  signalFloat = 8,      // SIGFPE
+  signalSegment = 11,   // SIGSEGV
+  signalPipe = 13,      // SIGPIPE
+  signalFileSize = 25,  // SIGXFSZ
 };
 
 // The kernel's signal set: one bit for each of its 64 signals.

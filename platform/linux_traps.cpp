@@ -132,8 +132,8 @@ bool isStackOverflow(std::uintptr_t faultAddress) {
   const std::uintptr_t top = trapState.stackTop;
   kernel::ResourceLimit limit{};
   std::uintptr_t reach = unlimitedStackReach;
-  if (!kernel::failed(kernel::call(kernel::Call::resourceLimit, 0, kernel::limitStack, nullptr,
-                                   &limit)) &&
+  if (!kernel::failed(
+          kernel::call(kernel::Call::resourceLimit, 0, kernel::limitStack, nullptr, &limit)) &&
       limit.current != kernel::limitInfinity && limit.current < reach) {
     reach = static_cast<std::uintptr_t>(limit.current);
   }
@@ -244,8 +244,7 @@ void trapSignalEntry(int signal, void* info, void* context) {
 // Makes the guard region below the alternate stack inaccessible, once.
 void protectGuard() {
   if (trapState.guardSet) return;
-  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize,
-               kernel::protectionNone);
+  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize, kernel::protectionNone);
   trapState.guardSet = true;
 }
 
