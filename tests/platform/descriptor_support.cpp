@@ -28,6 +28,12 @@ int aboveStandard(int fd) {
   return moved;
 }
 
+// The temporary directory: TMPDIR, or /tmp.
+std::string temporaryDirectory() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
 }  // namespace
 
 Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
@@ -50,8 +56,7 @@ void Descriptor::reset() {
 }
 
 Descriptor temporaryFile(const std::string& contents) {
-  const char* dir = std::getenv("TMPDIR");
-  std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/streamsXXXXXX";
+  std::string path = temporaryDirectory() + "/streamsXXXXXX";
   const int fd = aboveStandard(::mkstemp(path.data()));
   if (fd < 0) ADD_FAILURE() << "mkstemp: " << errno;
   ::unlink(path.c_str());
@@ -59,6 +64,12 @@ Descriptor temporaryFile(const std::string& contents) {
   writeAll(fd, contents);
   ::lseek(fd, 0, SEEK_SET);
   return file;
+}
+
+std::string temporaryFolder() {
+  std::string path = temporaryDirectory() + "/streamsXXXXXX";
+  if (::mkdtemp(path.data()) == nullptr) ADD_FAILURE() << "mkdtemp: " << errno;
+  return path;
 }
 
 std::string fileContents(int fd) {
@@ -218,6 +229,7 @@ const platform::SystemCalls standInCalls = {
         errno = code;
         return -1;
       }
+      if (active->beforeRead) active->beforeRead();
       const ssize_t got = platform::hostSystemCalls().read(fd, buffer, count);
       if (got >= 0) active->readSizes.push_back(static_cast<std::size_t>(got));
       return got;
@@ -258,6 +270,7 @@ const platform::SystemCalls standInCalls = {
             errno = code;
             return -1;
           }
+          if (active->beforePoll) active->beforePoll();
           return platform::hostSystemCalls().poll(fds, count, timeoutMs);
         },
     .sigaction =
