@@ -32,16 +32,21 @@ step() {
 }
 
 # run_step TITLE COMMAND...: runs the command as a step; a failure is noted in
-# `failed` and the script goes on, so that one run shows every failure.
+# `failed` and the script goes on, so that one run shows every failure. The
+# step runs as a process of its own, in which `set -e` holds: run inside an
+# `if` or before `||`, a step function would go on past a failing command.
 # finish_steps ends the script: the time taken, and exit status 1 when any
 # step failed.
 failed=()
 steps_started=$(date +%s)
 run_step() {
-  local title="$1"
+  local title="$1" status=0
   shift
   step "$title"
-  if ! "$@"; then
+  "$@" &
+  wait $! || status=$?
+  if ((status != 0)); then
+    echo "failed with exit status $status: $title"
     failed+=("$title")
   fi
 }
@@ -55,14 +60,17 @@ finish_steps() {
 
 # check_run NAME COMMAND...: the command gets the equation 1 -3 2 (and an
 # empty line) on standard input and must write exactly the two lines of its
-# solution.
+# solution and end with exit status 0.
 check_run() {
-  local name="$1" got want
+  local name="$1" got want status=0
   shift
-  got=$(printf '1 -3 2\n\n' | "$@" | od -An -c) || true
+  got=$(
+    printf '1 -3 2\n\n' | "$@" | od -An -c
+    exit "${PIPESTATUS[1]}"
+  ) || status=$?
   want=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
-  if [[ "$got" != "$want" ]]; then
-    echo "$name: unexpected output:$got"
+  if [[ "$got" != "$want" || $status -ne 0 ]]; then
+    echo "$name: exit status $status, output:$got"
     return 1
   fi
   echo "$name: solves 1 -3 2 ($*)"
