@@ -139,7 +139,9 @@ set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 # .deb archive, from the files that it writes, which follow the umask, so the
 # package would not be the same bytes (under 077 its folders would be 0700).
 # And it sets the archives' times: those of the last commit, unless
-# SOURCE_DATE_EPOCH is set already; CPack reads it from its environment.
+# SOURCE_DATE_EPOCH is set already; CPack reads it from its environment. A zip
+# archive holds them in local time, so cpack runs in UTC: the zip is the same
+# in every time zone.
 set(QUADSOLVE_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 if(QUADSOLVE_SOURCE_DATE_EPOCH STREQUAL "" AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
   execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" log -1 --format=%ct
@@ -161,6 +163,7 @@ endif()
 if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "" AND NOT "@QUADSOLVE_SOURCE_DATE_EPOCH@" STREQUAL "")
   set(ENV{SOURCE_DATE_EPOCH} "@QUADSOLVE_SOURCE_DATE_EPOCH@")
 endif()
+set(ENV{TZ} UTC)
 ]=])
 set(CPACK_PROJECT_CONFIG_FILE "${packagingConfig}")
 
