@@ -1,12 +1,53 @@
-# Shared by the CI scripts (sourced, not run).
+# Shared by the CI scripts and by ./workflow (sourced, not run).
+
+# workflow_packages PRESET...: the Debian packages that the workflows of
+# CMakePresets.json need, each package once. Fails on an unknown preset.
+workflow_packages() {
+  local preset packages=()
+  for preset in "$@"; do
+    case "$preset" in
+      release) packages+=(cmake g++ make) ;;
+      test | long) packages+=(cmake g++ make libgtest-dev) ;;
+      bench) packages+=(cmake g++ make libbenchmark-dev) ;;
+      fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
+      # GoogleTest is compiled from its sources (libgtest-dev) by each cross
+      # compiler; the tests run under qemu.
+      aarch64) packages+=(cmake make libgtest-dev qemu-user g++-aarch64-linux-gnu) ;;
+      s390x) packages+=(cmake make libgtest-dev qemu-user g++-s390x-linux-gnu) ;;
+      armhf) packages+=(cmake make libgtest-dev qemu-user g++-arm-linux-gnueabihf) ;;
+      riscv64) packages+=(cmake make libgtest-dev qemu-user g++-riscv64-linux-gnu) ;;
+      # The end-to-end tests of the Windows program are built for this machine
+      # (g++, libgtest-dev) and run it under wine, which needs wine32 for a
+      # 32-bit program.
+      win32) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix wine wine32:i386) ;;
+      # Every platform's release program; git gives the packages the time of
+      # the last commit. The cross toolchain files look for qemu.
+      package)
+        packages+=(cmake make g++ git qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
+          g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-mingw-w64-i686-posix)
+        ;;
+      *)
+        echo "no workflow preset named '$preset'" >&2
+        return 1
+        ;;
+    esac
+  done
+  printf '%s\n' "${packages[@]}" | awk '!seen[$0]++' | paste -sd ' '
+}
 
 # install_missing PACKAGE...
 # Installs with apt-get those of the Debian packages that are not installed
 # yet, after one `apt-get update`; a package named with the suffix :i386 first
 # adds the i386 architecture to dpkg. Prints what it installs, or that nothing
-# is missing.
+# is missing. Not as root, it installs through sudo; where there is no sudo
+# either, it names the packages to install and fails. On a system without
+# dpkg it only names them.
 install_missing() {
-  local package missing=()
+  local package missing=() as_root=() add_i386=0
+  if ! command -v dpkg-query >/dev/null; then
+    echo "no dpkg here: this needs the Debian packages $*, or what this system calls them"
+    return 0
+  fi
   for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
@@ -16,13 +57,27 @@ install_missing() {
     echo "all installed"
     return 0
   fi
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+    add_i386=1
   fi
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+      echo "missing Debian packages: ${missing[*]}"
+      echo "install them as root, then run this again:"
+      ((add_i386)) && echo "  dpkg --add-architecture i386"
+      echo "  apt-get update"
+      echo "  apt-get install --no-install-recommends ${missing[*]}"
+      return 1
+    fi
+    as_root=(sudo)
+  fi
+  echo "installing: ${missing[*]}"
+  if ((add_i386)); then
+    "${as_root[@]}" dpkg --add-architecture i386
+  fi
+  "${as_root[@]}" apt-get update -q
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # step TITLE: a heading with the time of day, before each step of a script.
