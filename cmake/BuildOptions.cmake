@@ -34,7 +34,7 @@ function(quadsolve_use_build_options folder)
     list(APPEND linkOptions -fsanitize=address,undefined -fno-sanitize-recover=all)
   endif()
   list(APPEND compileOptions
-       $<$<CONFIG:Release>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=${QUADSOLVE_SOURCE_PREFIX}>
+       $<$<CONFIG:Release>:-ffile-prefix-map=${QUADSOLVE_SOURCE_ROOT}=${QUADSOLVE_SOURCE_PREFIX}>
        $<$<CONFIG:Release>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=${QUADSOLVE_SOURCE_PREFIX}/build>)
 
   get_property(targets DIRECTORY "${folder}" PROPERTY BUILDSYSTEM_TARGETS)
