@@ -1,12 +1,53 @@
-# Shared by the CI scripts (sourced, not run).
+# Shared by the CI scripts and by ./workflow (sourced, not run).
+
+# workflow_packages PRESET...: the Debian packages that the workflows of
+# CMakePresets.json need, each package once. Fails on an unknown preset.
+workflow_packages() {
+  local preset packages=()
+  for preset in "$@"; do
+    case "$preset" in
+      release) packages+=(cmake g++ make) ;;
+      test | long) packages+=(cmake g++ make libgtest-dev) ;;
+      bench) packages+=(cmake g++ make libbenchmark-dev) ;;
+      fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
+      # GoogleTest is compiled from its sources (libgtest-dev) by each cross
+      # compiler; the tests run under qemu.
+      aarch64) packages+=(cmake make libgtest-dev qemu-user g++-aarch64-linux-gnu) ;;
+      s390x) packages+=(cmake make libgtest-dev qemu-user g++-s390x-linux-gnu) ;;
+      armhf) packages+=(cmake make libgtest-dev qemu-user g++-arm-linux-gnueabihf) ;;
+      riscv64) packages+=(cmake make libgtest-dev qemu-user g++-riscv64-linux-gnu) ;;
+      # The end-to-end tests of the Windows program are built for this machine
+      # (g++, libgtest-dev) and run it under wine, which needs wine32 for a
+      # 32-bit program.
+      win32) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix wine wine32:i386) ;;
+      # Every platform's release program; git gives the packages the time of
+      # the last commit. The cross toolchain files look for qemu.
+      package)
+        packages+=(cmake make g++ git qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
+          g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-mingw-w64-i686-posix)
+        ;;
+      *)
+        echo "no workflow preset named '$preset'" >&2
+        return 1
+        ;;
+    esac
+  done
+  printf '%s\n' "${packages[@]}" | awk '!seen[$0]++' | paste -sd ' '
+}
 
 # install_missing PACKAGE...
 # Installs with apt-get those of the Debian packages that are not installed
 # yet, after one `apt-get update`; a package named with the suffix :i386 first
 # adds the i386 architecture to dpkg. Prints what it installs, or that nothing
-# is missing.
+# is missing. Not as root, it installs through sudo; where there is no sudo
+# either, it names the packages to install and fails. On a system without
+# dpkg it only names them.
 install_missing() {
-  local package missing=()
+  local package missing=() as_root=() add_i386=0
+  if ! command -v dpkg-query >/dev/null; then
+    echo "no dpkg here: this needs the Debian packages $*, or what this system calls them"
+    return 0
+  fi
   for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
@@ -16,13 +57,27 @@ install_missing() {
     echo "all installed"
     return 0
   fi
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+    add_i386=1
   fi
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  if ((EUID != 0)); then
+    if ! command -v sudo >/dev/null; then
+      echo "missing Debian packages: ${missing[*]}"
+      echo "install them as root, then run this again:"
+      ((add_i386)) && echo "  dpkg --add-architecture i386"
+      echo "  apt-get update"
+      echo "  apt-get install --no-install-recommends ${missing[*]}"
+      return 1
+    fi
+    as_root=(sudo)
+  fi
+  echo "installing: ${missing[*]}"
+  if ((add_i386)); then
+    "${as_root[@]}" dpkg --add-architecture i386
+  fi
+  "${as_root[@]}" apt-get update -q
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # step TITLE: a heading with the time of day, before each step of a script.
@@ -32,16 +87,21 @@ step() {
 }
 
 # run_step TITLE COMMAND...: runs the command as a step; a failure is noted in
-# `failed` and the script goes on, so that one run shows every failure.
+# `failed` and the script goes on, so that one run shows every failure. The
+# step runs as a process of its own, in which `set -e` holds: run inside an
+# `if` or before `||`, a step function would go on past a failing command.
 # finish_steps ends the script: the time taken, and exit status 1 when any
 # step failed.
 failed=()
 steps_started=$(date +%s)
 run_step() {
-  local title="$1"
+  local title="$1" status=0
   shift
   step "$title"
-  if ! "$@"; then
+  "$@" &
+  wait $! || status=$?
+  if ((status != 0)); then
+    echo "failed with exit status $status: $title"
     failed+=("$title")
   fi
 }
@@ -55,14 +115,17 @@ finish_steps() {
 
 # check_run NAME COMMAND...: the command gets the equation 1 -3 2 (and an
 # empty line) on standard input and must write exactly the two lines of its
-# solution.
+# solution and end with exit status 0.
 check_run() {
-  local name="$1" got want
+  local name="$1" got want status=0
   shift
-  got=$(printf '1 -3 2\n\n' | "$@" | od -An -c) || true
+  got=$(
+    printf '1 -3 2\n\n' | "$@" | od -An -c
+    exit "${PIPESTATUS[1]}"
+  ) || status=$?
   want=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
-  if [[ "$got" != "$want" ]]; then
-    echo "$name: unexpected output:$got"
+  if [[ "$got" != "$want" || $status -ne 0 ]]; then
+    echo "$name: exit status $status, output:$got"
     return 1
   fi
   echo "$name: solves 1 -3 2 ($*)"

@@ -1,18 +1,20 @@
 # What `cmake --install` puts where, and the packages that CPack makes from
 # it (`cpack` in a release build tree, or the `package` preset for every
 # platform at once):
-#   Linux    quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve (stripped),
-#            the manual page, /usr/share/doc/quadsolve/{copyright,changelog.gz},
-#            the lintian overrides;
+#   Linux    install into a prefix: bin/quadsolve (stripped), the manual page,
+#            share/doc/quadsolve/{README.md,LICENSE};
+#            quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve, the manual
+#            page and what only a Debian package has,
+#            /usr/share/doc/quadsolve/{copyright,changelog.gz} and the lintian
+#            overrides;
 #            quadsolve-dbgsym_<version>_<arch>.deb: the program's debug
 #            information under /usr/lib/debug/.build-id/, for addr2line
 #   Windows  quadsolve-<version>-win32.zip: quadsolve.exe, README.md, LICENSE
 # The version is the project's (CMakeLists.txt). The packages are the same
 # bytes from any clone of the same commit: the archives' times are the last
-# commit's (SOURCE_DATE_EPOCH), the directory modes fixed, the compiled paths
-# the same (-ffile-prefix-map, in CMakeLists.txt). CPack takes the modes of
-# the archive's members from the files it writes, so it must run with the
-# umask 022 (the package preset does so).
+# commit's (SOURCE_DATE_EPOCH), the modes of their members those of the umask
+# 022, which cpack requires, the compiled paths the same (-ffile-prefix-map,
+# cmake/BuildOptions.cmake).
 include(GNUInstallDirs)
 
 set(QUADSOLVE_MAINTAINER "The quadsolve developers <quadsolve@example.org>"
@@ -73,8 +75,9 @@ if(NOT WIN32)
 endif()
 
 # ---------------------------------------------------------------------------
-# Installation: component `program`, and `dbgsym` (the debug information,
-# only in its package).
+# Installation: components `program` and `documentation`; `debian`, the files
+# that only the Debian package has, and `dbgsym`, the debug information, are
+# installed only into their packages.
 # Directories made by the installation are 0755 whatever the umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -86,12 +89,15 @@ else()
   install(PROGRAMS "${strippedProgram}" DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
   install(FILES "${packagingDir}/quadsolve.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT program)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE"
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
   install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve COMPONENT program)
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve
+          COMPONENT debian EXCLUDE_FROM_ALL)
   # For lintian: the statically linked program is meant (reasons in the file).
   install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quadsolve
-          COMPONENT program)
+          COMPONENT debian EXCLUDE_FROM_ALL)
   # The debug file under its build ID, where gdb and debuginfod look for it:
   # lib/debug/.build-id/<first two hex digits>/<the rest>.debug.
   set(installDebugFile [=[
@@ -128,22 +134,37 @@ end the program with a numbered run-time error.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 
-# The archives' times: those of the last commit, unless SOURCE_DATE_EPOCH is
-# set already; CPack reads it from its environment.
+# What cpack does first (CPACK_PROJECT_CONFIG_FILE). It refuses any umask but
+# 022: CPack takes the modes of a package's members, and of the parts of a
+# .deb archive, from the files that it writes, which follow the umask, so the
+# package would not be the same bytes (under 077 its folders would be 0700).
+# And it sets the archives' times: those of the last commit, unless
+# SOURCE_DATE_EPOCH is set already; CPack reads it from its environment. A zip
+# archive holds them in local time, so cpack runs in UTC: the zip is the same
+# in every time zone.
 set(QUADSOLVE_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 if(QUADSOLVE_SOURCE_DATE_EPOCH STREQUAL "" AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
   execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" log -1 --format=%ct
                   OUTPUT_VARIABLE QUADSOLVE_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
                   ERROR_QUIET)
 endif()
-set(packagingConfig "${packagingDir}/CPackProjectConfig.cmake")
-if(QUADSOLVE_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
-  file(CONFIGURE OUTPUT "${packagingConfig}"
-       CONTENT "if(\"\$ENV{SOURCE_DATE_EPOCH}\" STREQUAL \"\")\n  set(ENV{SOURCE_DATE_EPOCH} @QUADSOLVE_SOURCE_DATE_EPOCH@)\nendif()\n"
-       @ONLY)
-else()
-  file(CONFIGURE OUTPUT "${packagingConfig}" CONTENT "")
+if(NOT QUADSOLVE_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+  set(QUADSOLVE_SOURCE_DATE_EPOCH "")
 endif()
+set(packagingConfig "${packagingDir}/CPackProjectConfig.cmake")
+file(CONFIGURE OUTPUT "${packagingConfig}" @ONLY CONTENT [=[
+execute_process(COMMAND sh -c umask OUTPUT_VARIABLE umask OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT umask MATCHES "^0*22$")
+  message(FATAL_ERROR
+    "cpack runs with the umask ${umask}, and the package's files and folders "
+    "would take their modes from it: the package would not be the same as one "
+    "made with the umask 022. Run it as (umask 022 && cpack).")
+endif()
+if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "" AND NOT "@QUADSOLVE_SOURCE_DATE_EPOCH@" STREQUAL "")
+  set(ENV{SOURCE_DATE_EPOCH} "@QUADSOLVE_SOURCE_DATE_EPOCH@")
+endif()
+set(ENV{TZ} UTC)
+]=])
 set(CPACK_PROJECT_CONFIG_FILE "${packagingConfig}")
 
 if(WIN32)
@@ -168,15 +189,18 @@ else()
   endif()
   # The program is linked statically: it depends on no other package.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  # One package a component: quadsolve and quadsolve-dbgsym.
+  # Two packages: quadsolve, of the components program and debian (one
+  # group), and quadsolve-dbgsym.
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  set(CPACK_COMPONENTS_ALL program dbgsym)
-  set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME quadsolve)
+  set(CPACK_COMPONENTS_ALL program debian dbgsym)
+  set(CPACK_COMPONENT_PROGRAM_GROUP quadsolve)
+  set(CPACK_COMPONENT_DEBIAN_GROUP quadsolve)
+  set(CPACK_DEBIAN_QUADSOLVE_PACKAGE_NAME quadsolve)
   set(CPACK_DEBIAN_DBGSYM_PACKAGE_NAME quadsolve-dbgsym)
   set(CPACK_DEBIAN_DBGSYM_PACKAGE_SECTION debug)
   set(CPACK_DEBIAN_DBGSYM_PACKAGE_DEPENDS "quadsolve (= ${PROJECT_VERSION})")
   # (CPack puts the summary above each component's description.)
-  set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_QUADSOLVE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
   set(CPACK_COMPONENT_DBGSYM_DESCRIPTION
       "The debug symbols of quadsolve: the debug information of /usr/bin/quadsolve
 under its build ID, so that a debugger or addr2line can name the source

@@ -52,3 +52,8 @@ endif()
 
 set(GTest_DIR "${CMAKE_CURRENT_LIST_DIR}/googletest" CACHE PATH "")
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
+# No link time in the programs' PE headers (the linker writes the wall clock
+# there by default, and the header checksum covers it): the same sources give
+# the same bytes, as the release zip must.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--no-insert-timestamp")

@@ -28,6 +28,12 @@ int aboveStandard(int fd) {
   return moved;
 }
 
+// The temporary directory: TMPDIR, or /tmp.
+std::string temporaryDirectory() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
 }  // namespace
 
 Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
@@ -50,8 +56,7 @@ void Descriptor::reset() {
 }
 
 Descriptor temporaryFile(const std::string& contents) {
-  const char* dir = std::getenv("TMPDIR");
-  std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/streamsXXXXXX";
+  std::string path = temporaryDirectory() + "/streamsXXXXXX";
   const int fd = aboveStandard(::mkstemp(path.data()));
   if (fd < 0) ADD_FAILURE() << "mkstemp: " << errno;
   ::unlink(path.c_str());
@@ -59,6 +64,12 @@ Descriptor temporaryFile(const std::string& contents) {
   writeAll(fd, contents);
   ::lseek(fd, 0, SEEK_SET);
   return file;
+}
+
+std::string temporaryFolder() {
+  std::string path = temporaryDirectory() + "/streamsXXXXXX";
+  if (::mkdtemp(path.data()) == nullptr) ADD_FAILURE() << "mkdtemp: " << errno;
+  return path;
 }
 
 std::string fileContents(int fd) {
@@ -220,6 +231,7 @@ const platform::SystemCalls standInCalls = {
     .read = [](int fd, void* buffer, std::size_t count) -> long {
       ++active->reads;
       if (const int code = nextScripted(active->readScript); code != 0) return failure(code);
+      if (active->beforeRead) active->beforeRead();
       const long got = platform::hostSystemCalls().read(fd, buffer, count);
       if (got >= 0) active->readSizes.push_back(static_cast<std::size_t>(got));
       return got;
@@ -251,6 +263,7 @@ const platform::SystemCalls standInCalls = {
         [](platform::kernel::PollEntry* entries, unsigned count) {
           ++active->polls;
           if (const int code = nextScripted(active->pollScript); code != 0) return failure(code);
+          if (active->beforePoll) active->beforePoll();
           return platform::hostSystemCalls().poll(entries, count);
         },
 };

@@ -36,6 +36,9 @@ class Descriptor {
 // An unlinked regular file in the temporary directory, open for reading and
 // writing, holding `contents` with the offset at its start.
 Descriptor temporaryFile(const std::string& contents = "");
+// A new empty folder in the temporary directory, made by mkdtemp; the caller
+// removes it.
+std::string temporaryFolder();
 // Everything in a regular file, whatever the offset.
 std::string fileContents(int fd);
 
@@ -111,6 +114,11 @@ class SystemCallStandIn {
   // Each write that is passed on reports this many bytes written, without
   // writing anything, when it is not -1.
   ssize_t writeResult = -1;
+  // Called before each read and each poll that is passed on to the real call
+  // (the count already includes it): a test makes the event that the layer
+  // waits for happen from here, or tells another thread that it may.
+  std::function<void()> beforeRead;
+  std::function<void()> beforePoll;
 
   int reads = 0;
   int writes = 0;

@@ -15,7 +15,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,10 +52,12 @@ TEST(FileType, TellsCharacterDevicesFromDisksAndPipes) {
   int sockets[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
   Descriptor socketA(sockets[0]), socketB(sockets[1]);
-  const std::string fifoPath = "/tmp/streams-fifo-" + std::to_string(::getpid());
+  const std::string folder = testing_support::temporaryFolder();
+  const std::string fifoPath = folder + "/fifo";
   ASSERT_EQ(::mkfifo(fifoPath.c_str(), 0600), 0);
   Descriptor fifo = openPath(fifoPath.c_str(), O_RDWR);
   ::unlink(fifoPath.c_str());
+  ::rmdir(folder.c_str());
 
   struct Case {
     const char* what;
@@ -196,13 +198,21 @@ TEST(ReadFile, ReadInterruptedByARealSignalIsRepeated) {
   sigemptyset(&action.sa_mask);
   ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
 
+  // The data is written only once a read has been interrupted and is being
+  // repeated (the second read), so the first one waits for an alarm.
+  SystemCallStandIn standIn;
+  std::promise<void> repeated;
+  std::future<void> readRepeated = repeated.get_future();
+  standIn.beforeRead = [&] {
+    if (standIn.reads == 2) repeated.set_value();
+  };
   // Only this thread may take the alarm.
   sigset_t alarmOnly, old;
   sigemptyset(&alarmOnly);
   sigaddset(&alarmOnly, SIGALRM);
   pthread_sigmask(SIG_BLOCK, &alarmOnly, &old);
   std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    readRepeated.wait();
     testing_support::writeAll(pipe.writeEnd.get(), "late");
   });
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
@@ -214,11 +224,11 @@ TEST(ReadFile, ReadInterruptedByARealSignalIsRepeated) {
   timer.it_value.tv_usec = 50'000;
   timer.it_interval.tv_usec = 50'000;
   ::setitimer(ITIMER_REAL, &timer, nullptr);
-  SystemCallStandIn standIn;
   bool ok = false;
   const std::string got = readOnce(pipe.readEnd.get(), 128, ok);
   const struct itimerval stop {};
   ::setitimer(ITIMER_REAL, &stop, nullptr);
+  if (standIn.reads < 2) repeated.set_value();  // a read that was not repeated
   writer.join();
   ::sigaction(SIGALRM, &previous, nullptr);
 
@@ -232,13 +242,20 @@ TEST(ReadFile, ReadInterruptedByARealSignalIsRepeated) {
 TEST(ReadFile, NonBlockingDescriptorWaitsForData) {
   auto pipe = testing_support::makePipe();
   ::fcntl(pipe.readEnd.get(), F_SETFL, O_NONBLOCK);
+  // The data is written once the layer, having found the pipe empty, waits.
   SystemCallStandIn standIn;
+  std::promise<void> waiting;
+  std::future<void> layerWaits = waiting.get_future();
+  standIn.beforePoll = [&] {
+    if (standIn.polls == 1) waiting.set_value();
+  };
   std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    layerWaits.wait();
     testing_support::writeAll(pipe.writeEnd.get(), "x");
   });
   bool ok = false;
   const std::string got = readOnce(pipe.readEnd.get(), 128, ok);
+  if (standIn.polls == 0) waiting.set_value();  // a read that did not wait
   writer.join();
   EXPECT_TRUE(ok);
   EXPECT_EQ(got, "x");

@@ -1,0 +1,57 @@
+# The project's own compile and link options, given target by target to the
+# targets that its folders define: never to GoogleTest's (a cross build
+# compiles it from its sources) nor to a parent project's.
+#
+#   warnings                 -Wall -Wextra -Wpedantic -Wshadow, and -Werror
+#                            when QUADSOLVE_WARNINGS_AS_ERRORS is on: the
+#                            development and CI presets set it, so that a
+#                            build from source with a newer compiler does not
+#                            stop at that compiler's new warnings
+#   QUADSOLVE_SANITIZE       AddressSanitizer and UndefinedBehaviorSanitizer
+#   release builds           the source and build folders named as under
+#                            /usr/src/quadsolve in what the compiler writes
+#                            (debug information, file names), so that the
+#                            program is the same bytes from any clone
+#   include folder           the top of the source tree: every header is
+#                            included by its folder, "textio/text_stream.h"
+cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH QUADSOLVE_SOURCE_ROOT)
+set(QUADSOLVE_SOURCE_PREFIX /usr/src/quadsolve)
+
+# quadsolve_use_build_options(<folder>)
+# Gives the options to every target defined in <folder> and in the folders
+# below it that belong to this source tree. Called once, after the last
+# add_subdirectory. The options go before a target's own, as a folder's
+# options would, so that a target can still turn one off (-fno-sanitize=all).
+function(quadsolve_use_build_options folder)
+  set(compileOptions -Wall -Wextra -Wpedantic -Wshadow)
+  set(linkOptions "")
+  if(QUADSOLVE_WARNINGS_AS_ERRORS)
+    list(APPEND compileOptions -Werror)
+  endif()
+  if(QUADSOLVE_SANITIZE)
+    list(APPEND compileOptions
+         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    list(APPEND linkOptions -fsanitize=address,undefined -fno-sanitize-recover=all)
+  endif()
+  list(APPEND compileOptions
+       $<$<CONFIG:Release>:-ffile-prefix-map=${QUADSOLVE_SOURCE_ROOT}=${QUADSOLVE_SOURCE_PREFIX}>
+       $<$<CONFIG:Release>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=${QUADSOLVE_SOURCE_PREFIX}/build>)
+
+  get_property(targets DIRECTORY "${folder}" PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
+      target_compile_options(${target} BEFORE PRIVATE ${compileOptions})
+      target_link_options(${target} BEFORE PRIVATE ${linkOptions})
+      target_include_directories(${target} PRIVATE "${QUADSOLVE_SOURCE_ROOT}")
+    endif()
+  endforeach()
+
+  get_property(subfolders DIRECTORY "${folder}" PROPERTY SUBDIRECTORIES)
+  foreach(subfolder IN LISTS subfolders)
+    cmake_path(IS_PREFIX QUADSOLVE_SOURCE_ROOT "${subfolder}" NORMALIZE ours)
+    if(ours)
+      quadsolve_use_build_options("${subfolder}")
+    endif()
+  endforeach()
+endfunction()
