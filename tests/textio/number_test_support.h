@@ -89,10 +89,11 @@ class X87Environment {
   X87Environment(const X87Environment&) = delete;
   X87Environment& operator=(const X87Environment&) = delete;
 
-  bool overflowRaised() const {
+  // The six exception flags raised since construction.
+  std::uint16_t flags() const {
     std::uint16_t status = 0;
     asm volatile("fnstsw %0" : "=m"(status));
-    return (status & extended::flagOverflow) != 0;
+    return status & extended::exceptionMaskBits;
   }
 
  private:
