@@ -7,7 +7,7 @@ workflow_packages() {
   for preset in "$@"; do
     case "$preset" in
       release) packages+=(cmake g++ make) ;;
-      test | long) packages+=(cmake g++ make libgtest-dev) ;;
+      test | long | proof) packages+=(cmake g++ make libgtest-dev) ;;
       bench) packages+=(cmake g++ make libbenchmark-dev) ;;
       fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
       # GoogleTest is compiled from its sources (libgtest-dev) by each cross

@@ -1,14 +1,17 @@
 // Helpers shared by the tests of the number conversions: readable extended
 // values in failure messages, values written as their bits, the run-time's
 // floating-point environment with a trap hook that records instead of ending
-// the program, and, on x86 hosts, the processor's own x87 unit as the
-// reference for the rounded operations.
+// the program, the enumeration of every float32 bit pattern for the proofs,
+// and, on x86 hosts, the processor's own x87 unit as the reference for the
+// rounded operations.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -69,6 +72,73 @@ class TrapRecordingTest : public ::testing::Test {
   void TearDown() override { leaveProgramEnvironment(); }
 };
 
+// A proof over the 2^32 float32 bit patterns, or over this process's share of
+// them: with QUADSOLVE_PROOF_SHARD=i/n, shard i of n takes every n-th pattern.
+// The patterns are visited in a scrambled order (multiplication by an odd
+// constant, a bijection modulo 2^32), so that every shard, and every stretch of
+// one, holds values from the whole range alike. A progress line goes to
+// standard output every half minute, and a summary at the end.
+class Float32Proof {
+ public:
+  explicit Float32Proof(const char* name) : name_(name) {
+    if (const char* shard = std::getenv("QUADSOLVE_PROOF_SHARD")) {
+      if (std::sscanf(shard, "%u/%u", &shard_, &shards_) != 2 || shards_ == 0 ||
+          shard_ >= shards_) {
+        ADD_FAILURE() << "QUADSOLVE_PROOF_SHARD=" << shard << " is not i/n with i < n";
+        shards_ = 0;
+      }
+    }
+  }
+
+  // Calls check(bits) for every pattern of the share; check returns the
+  // number of comparisons it made and reports each mismatch with mismatch().
+  // Returns the number of mismatches.
+  template <typename Check>
+  std::uint64_t run(Check check) {
+    using Clock = std::chrono::steady_clock;
+    const std::uint64_t patterns = std::uint64_t{1} << 32;
+    const std::uint64_t share = shards_ == 0 ? 0 : (patterns - shard_ + shards_ - 1) / shards_;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastLine = start;
+    std::uint64_t done = 0;
+    std::uint64_t comparisons = 0;
+    for (std::uint64_t i = shard_; done < share; i += shards_) {
+      bits_ = static_cast<std::uint32_t>(i * 0x9E3779B1u);
+      comparisons += static_cast<std::uint64_t>(check(bits_));
+      if (++done % 65536 != 0 || Clock::now() - lastLine < std::chrono::seconds(30)) continue;
+      lastLine = Clock::now();
+      const double seconds = std::chrono::duration<double>(lastLine - start).count();
+      std::printf("%s %u/%u: %llu of %llu values, %llu mismatches, %.0f values/s, %.0f min to go\n",
+                  name_, shard_, shards_, ull(done), ull(share), ull(mismatches_), done / seconds,
+                  static_cast<double>(share - done) / done * seconds / 60);
+      std::fflush(stdout);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("%s %u/%u: %llu values, %llu comparisons, %llu mismatches, %.0f s\n", name_, shard_,
+                shards_, ull(done), ull(comparisons), ull(mismatches_), seconds);
+    std::fflush(stdout);
+    return mismatches_;
+  }
+
+  // Counts a mismatch at the current pattern; the first thousand are printed
+  // with the pattern, what was compared, and both sides.
+  void mismatch(const std::string& what, const std::string& x87, const std::string& product) {
+    if (++mismatches_ > 1000) return;
+    std::printf("MISMATCH 0x%08X %s\n  x87:     [%s]\n  product: [%s]\n", bits_, what.c_str(),
+                x87.c_str(), product.c_str());
+    std::fflush(stdout);
+  }
+
+ private:
+  static unsigned long long ull(std::uint64_t n) { return n; }
+
+  const char* name_;
+  unsigned shard_ = 0;
+  unsigned shards_ = 1;
+  std::uint32_t bits_ = 0;
+  std::uint64_t mismatches_ = 0;
+};
+
 #if defined(__x86_64__) || defined(__i386__)
 #define QUADSOLVE_HAVE_X87 1
 
@@ -89,10 +159,11 @@ class X87Environment {
   X87Environment(const X87Environment&) = delete;
   X87Environment& operator=(const X87Environment&) = delete;
 
-  bool overflowRaised() const {
+  // The six exception flags raised since construction.
+  std::uint16_t flags() const {
     std::uint16_t status = 0;
     asm volatile("fnstsw %0" : "=m"(status));
-    return (status & extended::flagOverflow) != 0;
+    return status & extended::exceptionMaskBits;
   }
 
  private:

@@ -1,17 +1,26 @@
 // Differential test against the processor: seeded random decimal texts are
 // converted by textToReal and, on the x87 unit itself, by the same sequence of
 // operations (per digit a rounded multiplication by 10 and a rounded addition
-// of the digit, then the table operations, then the sign). The bits must
-// agree, and an overflow must trap in the model exactly when the x87 unit
-// raises its overflow flag.
+// of the digit, then the table operations, then the sign). The bits and the
+// exception flags must agree, and an overflow must trap in the model exactly
+// when the x87 unit raises its overflow flag.
 //
 // The texts are built from their parts (digits, point position, exponent), so
 // the reference needs no parser. The digit counts straddle 2^64, where the
 // conversion stops keeping the accumulator as an integer.
+//
+// The proof labelled `proof` reads every finite float32 value in exponent form
+// as std::to_chars writes it: the library only provides the texts, the x87
+// unit the expected results.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -88,14 +97,23 @@ struct Sample {
 
 #if QUADSOLVE_HAVE_X87
 
-struct Reference {
+// A conversion's value and the exception flags it raised.
+struct Conversion {
   Extended value;
-  bool overflow;
+  std::uint16_t flags = 0;
+  bool operator==(const Conversion&) const = default;
+  bool overflow() const { return (flags & extended::flagOverflow) != 0; }
 };
+
+std::string describe(const Conversion& c) {
+  char flags[16];
+  std::snprintf(flags, sizeof flags, " flags 0x%02X", c.flags);
+  return ::testing::PrintToString(c.value) + flags;
+}
 
 // The conversion on the x87 unit: per digit a rounded multiplication by 10
 // and a rounded addition, then the table operations, then the sign.
-Reference x87Conversion(const Sample& s) {
+Conversion x87Conversion(const Sample& s) {
   numbertest::X87Environment x87;
   volatile long double accumulator = 0.0L;
   for (char digit : s.digits) {
@@ -106,7 +124,17 @@ Reference x87Conversion(const Sample& s) {
       s.pointAt < 0 ? 0 : static_cast<std::int64_t>(s.digits.size()) - s.pointAt;
   long double value = numbertest::scaleX87(accumulator, s.exponent - fractionDigits);
   if (s.negative) value = -value;
-  return Reference{numbertest::toModel(value), x87.overflowRaised()};
+  return Conversion{numbertest::toModel(value), x87.flags()};
+}
+
+// textToReal in the program's environment (an overflow trap recorded in
+// trapCodes), from cleared flags.
+Conversion modelConversion(const Sample& s, std::int32_t& code) {
+  extended::clearStatus();
+  trapCodes.clear();
+  const Extended value = textToReal(s.text.c_str(), code);
+  return Conversion{
+      value, static_cast<std::uint16_t>(extended::statusFlags() & extended::exceptionMaskBits)};
 }
 
 void compareWithX87(std::uint64_t seed, int count) {
@@ -121,22 +149,21 @@ void compareWithX87(std::uint64_t seed, int count) {
   int wideAccumulators = 0;
   for (int i = 0; i < count && mismatches < 20; ++i) {
     const Sample s = randomSample(random);
-    trapCodes.clear();
     std::int32_t code = -1;
-    const Extended value = textToReal(s.text.c_str(), code);
-    const Reference expected = x87Conversion(s);
+    const Conversion model = modelConversion(s, code);
+    const Conversion expected = x87Conversion(s);
     ASSERT_EQ(code, 0) << s.text;
-    overflows += expected.overflow ? 1 : 0;
+    const Extended value = model.value;
+    overflows += expected.overflow() ? 1 : 0;
     denormals += value.exponentField() == 0 && value.significand != 0 ? 1 : 0;
-    infinities += value.exponentField() == extended::maxExponentField && !expected.overflow;
+    infinities += value.exponentField() == extended::maxExponentField && !expected.overflow();
     wideAccumulators +=
         s.digits.size() > 20 && s.digits.find_first_not_of('0') < s.digits.size() - 20;
-    if (value != expected.value || trapCodes.empty() == expected.overflow) {
+    if (model != expected || trapCodes.empty() == expected.overflow()) {
       ++mismatches;
       ADD_FAILURE() << "seed " << seed << " sample " << i << " '" << s.text << "': model "
-                    << ::testing::PrintToString(value) << " x87 "
-                    << ::testing::PrintToString(expected.value) << " traps " << trapCodes.size()
-                    << " x87 overflow " << expected.overflow;
+                    << describe(model) << " x87 " << describe(expected) << " traps "
+                    << trapCodes.size();
     }
   }
   numbertest::leaveProgramEnvironment();
@@ -160,6 +187,54 @@ TEST(ReadRealDifferential, SeededTextsAgainstX87) {
 // Long sweep (CTest label `long`).
 TEST(ReadRealDifferentialLong, SeededTextsAgainstX87) {
   for (std::uint64_t seed = 1; seed <= 100; ++seed) compareWithX87(seed * 7919, 100000);
+}
+
+// The parts of a text in std::to_chars' exponent form: an optional "-", digits
+// with at most one ".", "e" and a signed exponent.
+Sample exponentFormSample(const char* text) {
+  Sample s;
+  s.text = text;
+  s.negative = *text == '-';
+  const char* p = s.negative ? text + 1 : text;
+  for (; *p != 'e'; ++p) {
+    if (*p == '.') {
+      s.pointAt = static_cast<int>(s.digits.size());
+    } else {
+      s.digits += *p;
+    }
+  }
+  s.hasExponent = true;
+  s.exponent = std::strtoll(p + 1, nullptr, 10);
+  return s;
+}
+
+// Every finite float32 value in exponent form, with 9 significant digits and
+// with the fewest that read back to the same float32.
+TEST(ReadRealProof, EveryFiniteFloat32) {
+  numbertest::enterProgramEnvironment();
+  numbertest::Float32Proof proof("textToReal");
+  const std::uint64_t mismatches = proof.run([&](std::uint32_t bits) {
+    const float value = std::bit_cast<float>(bits);
+    if (!std::isfinite(value)) return 0;
+    char nineDigits[24];
+    char shortest[24];
+    const auto scientific = std::chars_format::scientific;
+    *std::to_chars(nineDigits, std::end(nineDigits) - 1, value, scientific, 8).ptr = 0;
+    *std::to_chars(shortest, std::end(shortest) - 1, value, scientific).ptr = 0;
+    for (const char* text : {nineDigits, shortest}) {
+      const Sample s = exponentFormSample(text);
+      std::int32_t code = -1;
+      const Conversion model = modelConversion(s, code);
+      const Conversion expected = x87Conversion(s);
+      if (code != 0 || model != expected) {
+        proof.mismatch("'" + s.text + "'", describe(expected),
+                       describe(model) + " code " + std::to_string(code));
+      }
+    }
+    return 2;
+  });
+  numbertest::leaveProgramEnvironment();
+  EXPECT_EQ(mismatches, 0u);
 }
 
 #else

@@ -6,16 +6,19 @@
 // tables, which power_of_ten_table_test checks against exact powers.
 //
 // The normal run checks some tens of thousands of seeded random cases; the
-// sweep labelled `long` checks millions.
+// sweep labelled `long` checks millions, and the proof labelled `proof` every
+// float32 value.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extended/extended.h"
@@ -279,6 +282,25 @@ TEST(RealToTextAgainstX87, SeededRandomValues) {
 
 TEST(RealToTextAgainstX87Long, SeededRandomValuesLong) {
   runSeededCases(777, 20'000'000);
+}
+
+// Every float32 bit pattern, as the double it widens to, in the solver's form
+// for a root (two decimals, the exponent form from 2^120 up) and in the
+// exponent form asked for directly: with all 18 digits, and rounded to 2 to 17
+// digits (width 10 to 25, by the pattern's low four bits).
+TEST(RealToTextProof, EveryFloat32) {
+  numbertest::Float32Proof proof("realToText");
+  const std::uint64_t mismatches = proof.run([&](std::uint32_t bits) {
+    const long double value = static_cast<double>(std::bit_cast<float>(bits));
+    const int roundedWidth = 10 + static_cast<int>(bits % 16);
+    for (const auto& [width, decimals] : {std::pair{0, 2}, {26, -1}, {roundedWidth, -1}}) {
+      const std::string expected = referenceText(value, width, decimals);
+      const std::string actual = productText(value, width, decimals);
+      if (expected != actual) proof.mismatch(describe(value, width, decimals), expected, actual);
+    }
+    return 3;
+  });
+  EXPECT_EQ(mismatches, 0u);
 }
 
 }  // namespace
