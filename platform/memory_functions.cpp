@@ -3,8 +3,8 @@
 // library: plain byte loops, which are all a program that moves a few hundred
 // bytes needs.
 //
-// This file is built with -fno-tree-loop-distribute-patterns, so that the
-// compiler does not turn these loops back into calls of themselves.
+// This file is built with -fno-tree-loop-distribute-patterns (GCC), so that
+// the compiler does not turn these loops back into calls of themselves.
 #include <cstddef>
 
 extern "C" {
