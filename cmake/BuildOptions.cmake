@@ -14,6 +14,12 @@
 #                            program is the same bytes from any clone
 #   include folder           the top of the source tree: every header is
 #                            included by its folder, "textio/text_stream.h"
+#   position-dependent code  on Linux: the program is static and starts at a
+#                            fixed address, so its code takes function
+#                            addresses directly, with no global offset table
+#                            and no tables of addresses for a start-up to
+#                            relocate and then protect (the tests and
+#                            benchmarks are linked the same way)
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH QUADSOLVE_SOURCE_ROOT)
 set(QUADSOLVE_SOURCE_PREFIX /usr/src/quadsolve)
 
@@ -32,6 +38,10 @@ function(quadsolve_use_build_options folder)
     list(APPEND compileOptions
          -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     list(APPEND linkOptions -fsanitize=address,undefined -fno-sanitize-recover=all)
+  endif()
+  if(NOT WIN32)
+    list(APPEND compileOptions -fno-pie)
+    list(APPEND linkOptions -no-pie)
   endif()
   list(APPEND compileOptions
        $<$<CONFIG:Release>:-ffile-prefix-map=${QUADSOLVE_SOURCE_ROOT}=${QUADSOLVE_SOURCE_PREFIX}>

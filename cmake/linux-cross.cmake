@@ -26,12 +26,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Native floating-point arithmetic (only tests use it) is never fused into
 # multiply-add instructions, so a test's own reference values are the same
-# here as on x86. Every program is linked static and not position
-# independent, so the code is compiled for that: function addresses then need
-# no global offset table, which some of these processors' linkers keep
-# writable outside the data that the program protects at start-up.
-set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off -fno-pie ${QUADSOLVE_CROSS_CODE_FLAGS}")
-set(CMAKE_C_FLAGS_INIT "-ffp-contract=off -fno-pie ${QUADSOLVE_CROSS_CODE_FLAGS}")
+# here as on x86.
+set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off ${QUADSOLVE_CROSS_CODE_FLAGS}")
+set(CMAKE_C_FLAGS_INIT "-ffp-contract=off ${QUADSOLVE_CROSS_CODE_FLAGS}")
 
 find_program(QUADSOLVE_QEMU ${QUADSOLVE_CROSS_QEMU} REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${QUADSOLVE_QEMU}")
