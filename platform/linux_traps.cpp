@@ -1,5 +1,4 @@
-// The process-wide trap hook on Linux with ELF executables (the kernel's
-// signal frame, the ELF header and the linker's __ehdr_start): handlers for the
+// The process-wide trap hook on Linux with ELF executables: handlers for the
 // signals of processor exceptions, run on an alternate signal stack so that a
 // stack overflow is caught too, each signal translated into the platform
 // exception code of the same event; and the translation of code addresses into
@@ -12,13 +11,12 @@
 // Everything that runs inside a signal handler here is async-signal-safe: it
 // reads values computed at installation and makes nothing but system calls
 // and the call of the installed handler.
-#include <elf.h>  // the ELF file format's structures: types only
-
 #include <cstddef>
 #include <cstdint>
 
 #include "exceptions/exception_codes.h"
 #include "platform/linux_kernel.h"
+#include "platform/linux_program_image.h"
 #include "platform/linux_system_calls.h"
 #include "platform/platform.h"
 
@@ -90,43 +88,6 @@ struct TrapState {
   std::uintptr_t stackTop = 0;
 };
 constinit TrapState trapState;
-
-struct LoadBias {
-  bool known = false;
-  std::uintptr_t value = 0;
-};
-constinit LoadBias loadBias;
-
-#if UINTPTR_MAX > 0xFFFFFFFFu
-using ElfHeader = Elf64_Ehdr;
-using ElfSegment = Elf64_Phdr;
-#else
-using ElfHeader = Elf32_Ehdr;
-using ElfSegment = Elf32_Phdr;
-#endif
-
-// The ELF header of the executable, which the linker places at the start of
-// its first loaded segment (GNU ld, gold and lld define the symbol for every
-// executable, static or dynamic, position independent or not).
-extern "C" const ElfHeader __ehdr_start [[gnu::visibility("hidden")]];
-
-// The load bias from the header's own run-time address: the loaded segment
-// that starts at file offset 0 holds the header, so the header lies at that
-// segment's link-time address plus the bias. Such a segment always exists, as
-// the linker defines the symbol only when the header is loaded.
-void computeLoadBias() {
-  if (loadBias.known) return;
-  const ElfHeader* header = &__ehdr_start;
-  const auto* segments = reinterpret_cast<const ElfSegment*>(
-      reinterpret_cast<const unsigned char*>(header) + header->e_phoff);
-  for (std::size_t index = 0; index < header->e_phnum; ++index) {
-    if (segments[index].p_type == PT_LOAD && segments[index].p_offset == 0) {
-      loadBias.value = reinterpret_cast<std::uintptr_t>(header) - segments[index].p_vaddr;
-      break;
-    }
-  }
-  loadBias.known = true;
-}
 
 bool isStackOverflow(std::uintptr_t faultAddress) {
   const std::uintptr_t top = trapState.stackTop;
@@ -251,7 +212,6 @@ void protectGuard() {
 }  // namespace
 
 void installTrapHook(const TrapHook& hook) {
-  computeLoadBias();
   trapState.stackTop = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
   trapState.hook = &hook;
   if (trapState.actionsSet) return;
@@ -290,14 +250,13 @@ void exitOnFault(std::uint32_t code) {
 }
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
-  computeLoadBias();
 #if defined(__arm__)
   // A return address into Thumb code carries the instruction-set bit (bit 0);
   // the instruction's own address is even, so that the address less one lies
   // inside the call, as everywhere else.
   runtimeAddress &= ~std::uintptr_t{1};
 #endif
-  return runtimeAddress - loadBias.value;
+  return runtimeAddress - image::loadBias();
 }
 
 }  // namespace platform

@@ -129,9 +129,11 @@ TEST_F(ProgramImage, KeepsItsStackAndCodeProtected) {
 
 // Constant data is read-only from the start, or in the PT_GNU_RELRO segment
 // that the start-up makes read-only (position-independent code puts tables
-// of addresses there); what stays writable holds no function's address, so that no road, the one from a fault to the
-// end of the process among them, calls through memory that a stray write
-// could change.
+// of addresses there). What the program is loaded with in writable data holds
+// no function's address: the system-call table, the trap hook and the exit
+// are out of a stray write's reach. (The stream records' operation slots are
+// filled when a stream is bound; a fault while the road out of an error calls
+// through one ends the process at once.)
 TEST_F(ProgramImage, KeepsNoFunctionAddressInWritableData) {
   std::uintptr_t relroFirst = 0;
   std::uintptr_t relroEnd = 0;

@@ -1,0 +1,52 @@
+// The program's own image as it is loaded: its ELF header, which the linker
+// places at the start of the first loaded segment, and its program headers.
+// Read by the start-up and by the translation of code addresses.
+#pragma once
+
+#include <elf.h>  // the ELF file format's structures: types only
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform::image {
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using Header = Elf64_Ehdr;
+using Segment = Elf64_Phdr;
+#else
+using Header = Elf32_Ehdr;
+using Segment = Elf32_Phdr;
+#endif
+
+// GNU ld, gold and lld define the symbol for every executable, static or
+// dynamic, position independent or not.
+extern "C" const Header __ehdr_start [[gnu::visibility("hidden")]];
+
+inline const Header& header() {
+  return __ehdr_start;
+}
+
+inline const Segment* segments() {
+  return reinterpret_cast<const Segment*>(reinterpret_cast<const unsigned char*>(&header()) +
+                                          header().e_phoff);
+}
+
+inline std::size_t segmentCount() {
+  return header().e_phnum;
+}
+
+// The difference between run-time and link-time addresses, from the header's
+// own run-time address: the loaded segment that starts at file offset 0 holds
+// the header, so the header lies at that segment's link-time address plus the
+// bias. Such a segment always exists, as the linker defines __ehdr_start only
+// when the header is loaded.
+inline std::uintptr_t loadBias() {
+  for (std::size_t index = 0; index < segmentCount(); ++index) {
+    if (segments()[index].p_type == PT_LOAD && segments()[index].p_offset == 0) {
+      return reinterpret_cast<std::uintptr_t>(&header()) - segments()[index].p_vaddr;
+    }
+  }
+  return 0;
+}
+
+}  // namespace platform::image
