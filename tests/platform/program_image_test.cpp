@@ -130,10 +130,10 @@ TEST_F(ProgramImage, KeepsItsStackAndCodeProtected) {
 // Constant data is read-only from the start, or in the PT_GNU_RELRO segment
 // that the start-up makes read-only (position-independent code puts tables
 // of addresses there). What the program is loaded with in writable data holds
-// no function's address: the system-call table, the trap hook and the exit
-// are out of a stray write's reach. (The stream records' operation slots are
-// filled when a stream is bound; a fault while the road out of an error calls
-// through one ends the process at once.)
+// no function's address: the system-call table and the trap hook are
+// constant, and the exit is a system call of its own. (The stream records'
+// operation slots are filled when a stream is bound; a fault while the road
+// out of an error calls through one ends the process at once.)
 TEST_F(ProgramImage, KeepsNoFunctionAddressInWritableData) {
   std::uintptr_t relroFirst = 0;
   std::uintptr_t relroEnd = 0;
