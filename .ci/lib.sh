@@ -16,6 +16,7 @@ workflow_packages() {
       s390x) packages+=(cmake make libgtest-dev qemu-user g++-s390x-linux-gnu) ;;
       armhf) packages+=(cmake make libgtest-dev qemu-user g++-arm-linux-gnueabihf) ;;
       riscv64) packages+=(cmake make libgtest-dev qemu-user g++-riscv64-linux-gnu) ;;
+      ppc64le) packages+=(cmake make libgtest-dev qemu-user g++-powerpc64le-linux-gnu) ;;
       # The end-to-end tests of the Windows program are built for this machine
       # (g++, libgtest-dev) and run it under wine, which needs wine32 for a
       # 32-bit program.
@@ -24,7 +25,8 @@ workflow_packages() {
       # the last commit. The cross toolchain files look for qemu.
       package)
         packages+=(cmake make g++ git qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
-          g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-mingw-w64-i686-posix)
+          g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu
+          g++-mingw-w64-i686-posix)
         ;;
       *)
         echo "no workflow preset named '$preset'" >&2

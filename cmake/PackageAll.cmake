@@ -2,10 +2,10 @@
 # a build tree of its own (build/package/<platform>) with its toolchain, and
 # packaged there by CPack (cmake/Packaging.cmake); the packages are then
 # gathered in build/package/. QUADSOLVE_PACKAGE_PLATFORMS chooses the
-# platforms (default: all six).
+# platforms (default: all of them).
 include(ExternalProject)
 
-set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 win32
+set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32
     CACHE STRING "The platforms that the package preset builds and packages")
 
 # The toolchain file of each platform (none: this machine's compiler).
@@ -14,6 +14,7 @@ set(toolchain_arm64 toolchain-aarch64.cmake)
 set(toolchain_s390x toolchain-s390x.cmake)
 set(toolchain_armhf toolchain-armhf.cmake)
 set(toolchain_riscv64 toolchain-riscv64.cmake)
+set(toolchain_ppc64el toolchain-ppc64le.cmake)
 set(toolchain_win32 toolchain-mingw-i686.cmake)
 
 set(gather "${CMAKE_BINARY_DIR}/gather-packages.cmake")

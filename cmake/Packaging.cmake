@@ -182,6 +182,7 @@ else()
   set(debianArchitecture_s390x s390x)
   set(debianArchitecture_arm armhf)
   set(debianArchitecture_riscv64 riscv64)
+  set(debianArchitecture_ppc64le ppc64el)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${debianArchitecture_${CMAKE_SYSTEM_PROCESSOR}}")
   if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE STREQUAL "")
     message(WARNING "no Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}: "

@@ -6,7 +6,7 @@
 //
 // Only what the layer uses is defined. The values are the same on every
 // processor the program is built for (x86-64, 64-bit and 32-bit ARM, s390x,
-// 64-bit RISC-V) unless a processor is named.
+// 64-bit RISC-V, 64-bit POWER) unless a processor is named.
 #pragma once
 
 #include <asm/unistd.h>  // the system-call numbers, __NR_*: macros only
@@ -85,7 +85,7 @@ enum ModeType : std::uint32_t {
 struct FileStatus {
   alignas(8) unsigned char bytes[256];
 
-#if defined(__x86_64__) || defined(__s390x__)
+#if defined(__x86_64__) || defined(__s390x__) || defined(__powerpc64__)
   // st_dev, st_ino and st_nlink (8 bytes each), then st_mode.
   static constexpr std::size_t modeOffset = 24;
 #elif defined(__aarch64__) || defined(__riscv)
@@ -206,6 +206,11 @@ inline std::uintptr_t interruptedInstruction(const void* context) {
 #elif defined(__s390x__)
   // uc_mcontext at 40: the PSW's mask, then its address.
   constexpr std::size_t offset = 40 + 8;
+#elif defined(__powerpc64__)
+  // uc_sigmask with 120 bytes of padding, uc_mcontext at 168: _unused[4],
+  // signal and its padding, handler, oldmask, the regs pointer, then
+  // gp_regs, whose entry 32 is the next instruction address (nip).
+  constexpr std::size_t offset = 168 + 4 * 8 + 8 + 8 + 8 + 8 + 32 * 8;
 #else
 #error "the machine context is not known for this processor"
 #endif

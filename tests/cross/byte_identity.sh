@@ -9,12 +9,13 @@
 #
 # A BUILD is NAME=COMMAND, the command that runs the program (it may start
 # with an emulator), e.g. 'aarch64=qemu-aarch64 build/cross-aarch64/quadsolve'.
-# Without any, the six builds of the README are compared:
+# Without any, the builds of the README are compared:
 #   host     build/release/quadsolve
 #   aarch64  qemu-aarch64 build/cross-aarch64/quadsolve
 #   s390x    qemu-s390x build/cross-s390x/quadsolve      (big-endian)
 #   armhf    qemu-arm build/cross-armhf/quadsolve        (32-bit long and pointers)
 #   riscv64  qemu-riscv64 build/cross-riscv64/quadsolve
+#   ppc64le  qemu-ppc64le build/cross-ppc64le/quadsolve
 #   win32    cmake/wine-run.sh --prefix build/cross-win32/wineprefix build/cross-win32/quadsolve.exe
 # The first build is the reference. Prints the count compared and every
 # mismatch, and ends with "identity: N passed, M failed"; exits 1 on any
@@ -43,6 +44,7 @@ if ((${#builds[@]} == 0)); then
     "s390x=qemu-s390x $root/build/cross-s390x/quadsolve"
     "armhf=qemu-arm $root/build/cross-armhf/quadsolve"
     "riscv64=qemu-riscv64 $root/build/cross-riscv64/quadsolve"
+    "ppc64le=qemu-ppc64le $root/build/cross-ppc64le/quadsolve"
     "win32=$root/cmake/wine-run.sh --prefix $root/build/cross-win32/wineprefix $root/build/cross-win32/quadsolve.exe"
   )
 fi
