@@ -21,12 +21,13 @@ workflow_packages() {
       # (g++, libgtest-dev) and run it under wine, which needs wine32 for a
       # 32-bit program.
       win32) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix wine wine32:i386) ;;
+      win64) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-x86-64-posix wine wine64) ;;
       # Every platform's release program; git gives the packages the time of
       # the last commit. The cross toolchain files look for qemu.
       package)
         packages+=(cmake make g++ git qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
           g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu
-          g++-mingw-w64-i686-posix)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
         ;;
       *)
         echo "no workflow preset named '$preset'" >&2

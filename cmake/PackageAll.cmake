@@ -5,7 +5,7 @@
 # platforms (default: all of them).
 include(ExternalProject)
 
-set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32
+set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32 win64
     CACHE STRING "The platforms that the package preset builds and packages")
 
 # The toolchain file of each platform (none: this machine's compiler).
@@ -16,6 +16,7 @@ set(toolchain_armhf toolchain-armhf.cmake)
 set(toolchain_riscv64 toolchain-riscv64.cmake)
 set(toolchain_ppc64el toolchain-ppc64le.cmake)
 set(toolchain_win32 toolchain-mingw-i686.cmake)
+set(toolchain_win64 toolchain-mingw-x86_64.cmake)
 
 set(gather "${CMAKE_BINARY_DIR}/gather-packages.cmake")
 file(WRITE "${gather}" [=[

@@ -43,10 +43,17 @@ if [[ ! -f "$ready" ]]; then
         </dev/null >/dev/null 2>&1 9>&- || exit 1
       # For an exception that nothing handles, the "debugger" started is a
       # command that ends at once, so the process just ends, with the
-      # exception code as its exit code, instead of waiting in winedbg.
+      # exception code as its exit code, instead of waiting in winedbg: in
+      # the registry's view of 32-bit programs and, in a 64-bit prefix, in
+      # that of 64-bit programs.
       "$wine_program" reg add \
         'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-        /v Debugger /d 'cmd /c exit 0' /f </dev/null >/dev/null 2>&1 9>&- || exit 1
+        /v Debugger /d 'cmd /c exit 0' /f /reg:32 </dev/null >/dev/null 2>&1 9>&- || exit 1
+      if [[ -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
+        "$wine_program" reg add \
+          'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+          /v Debugger /d 'cmd /c exit 0' /f /reg:64 </dev/null >/dev/null 2>&1 9>&- || exit 1
+      fi
       wineserver -k 9>&-
       touch "$ready"
     fi

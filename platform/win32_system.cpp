@@ -1,8 +1,9 @@
-// Keyboard type, registry and the message box on 32-bit Windows.
+// Keyboard type, registry and the message box on Windows.
 //
-// The registry is read in the view that a 32-bit program sees; on 64-bit
-// Windows, HKEY_LOCAL_MACHINE\SOFTWARE is then redirected to its WOW6432Node
-// branch, as for every 32-bit program.
+// The registry is read in the program's own view: the 32-bit program on
+// 64-bit Windows sees HKEY_LOCAL_MACHINE\SOFTWARE redirected to its
+// WOW6432Node branch, as every 32-bit program does; the 64-bit program reads
+// the native branch.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>

@@ -17,6 +17,7 @@
 #   riscv64  qemu-riscv64 build/cross-riscv64/quadsolve
 #   ppc64le  qemu-ppc64le build/cross-ppc64le/quadsolve
 #   win32    cmake/wine-run.sh --prefix build/cross-win32/wineprefix build/cross-win32/quadsolve.exe
+#   win64    cmake/wine-run.sh --prefix build/cross-win64/wineprefix build/cross-win64/quadsolve.exe
 # The first build is the reference. Prints the count compared and every
 # mismatch, and ends with "identity: N passed, M failed"; exits 1 on any
 # mismatch and 2 when a build cannot run at all.
@@ -46,6 +47,7 @@ if ((${#builds[@]} == 0)); then
     "riscv64=qemu-riscv64 $root/build/cross-riscv64/quadsolve"
     "ppc64le=qemu-ppc64le $root/build/cross-ppc64le/quadsolve"
     "win32=$root/cmake/wine-run.sh --prefix $root/build/cross-win32/wineprefix $root/build/cross-win32/quadsolve.exe"
+    "win64=$root/cmake/wine-run.sh --prefix $root/build/cross-win64/wineprefix $root/build/cross-win64/quadsolve.exe"
   )
 fi
 

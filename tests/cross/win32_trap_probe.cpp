@@ -53,13 +53,26 @@ void report(std::uint32_t exceptionCode, std::uintptr_t address) {
 constexpr platform::TrapHook reportHook = {report};
 
 // Each event is a function of its own whose first instructions fault, so that
-// the reported address lies a few bytes into it.
+// the reported address lies a few bytes into it, at the same offset in the
+// 32-bit and the 64-bit program. INTO and BOUND exist in 32-bit code only.
+#if defined(__x86_64__)
+#define QUADSOLVE_STACK "%rsp"
+#define QUADSOLVE_POINTER "%rax"
+#define QUADSOLVE_PUSH "pushq"
+#define QUADSOLVE_DROP_WORD "addq $8, %rsp"
+#else
+#define QUADSOLVE_STACK "%esp"
+#define QUADSOLVE_POINTER "%eax"
+#define QUADSOLVE_PUSH "pushl"
+#define QUADSOLVE_DROP_WORD "addl $4, %esp"
+#endif
 [[gnu::noinline, gnu::naked]] void accessViolation() {
-  asm volatile("xorl %eax, %eax\n\tmovl $1, (%eax)\n\tret");
+  asm volatile("xorl %eax, %eax\n\tmovl $1, (" QUADSOLVE_POINTER ")\n\tret");
 }
 [[gnu::noinline, gnu::naked]] void integerDivideByZero() {
   asm volatile("xorl %ecx, %ecx\n\tmovl $1, %eax\n\tcltd\n\tidivl %ecx\n\tret");
 }
+#if defined(__i386__)
 [[gnu::noinline, gnu::naked]] void integerOverflow() {
   asm volatile("movl $0x7fffffff, %eax\n\taddl $1, %eax\n\tinto\n\tret");
 }
@@ -68,6 +81,7 @@ constexpr platform::TrapHook reportHook = {report};
   asm volatile(
       "pushl $1\n\tpushl $0\n\tmovl $5, %eax\n\tboundl %eax, (%esp)\n\taddl $8, %esp\n\tret");
 }
+#endif
 [[gnu::noinline, gnu::naked]] void privilegedInstruction() {
   asm volatile("hlt\n\tret");
 }
@@ -77,13 +91,15 @@ constexpr platform::TrapHook reportHook = {report};
 // x87 division of 1 by 0 with the zero-divide exception unmasked (control
 // word 0x137B); the pending exception is raised at the next FWAIT.
 [[gnu::noinline, gnu::naked]] void floatDivideByZero() {
-  asm volatile(
-      "pushl $0x137B\n\tfldcw (%esp)\n\tfld1\n\tfldz\n\tfdivrp\n\tfwait\n\taddl $4, %esp\n\tret");
+  asm volatile(QUADSOLVE_PUSH " $0x137B\n\tfldcw (" QUADSOLVE_STACK
+                             ")\n\tfld1\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
+                             "\n\tret");
 }
 // x87 0/0 with the invalid-operation exception unmasked (0x137E).
 [[gnu::noinline, gnu::naked]] void floatInvalidOperation() {
-  asm volatile(
-      "pushl $0x137E\n\tfldcw (%esp)\n\tfldz\n\tfldz\n\tfdivrp\n\tfwait\n\taddl $4, %esp\n\tret");
+  asm volatile(QUADSOLVE_PUSH " $0x137E\n\tfldcw (" QUADSOLVE_STACK
+                             ")\n\tfldz\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
+                             "\n\tret");
 }
 
 volatile int recursionLimit = 1 << 30;  // never reached: the stack runs out long before
@@ -108,8 +124,10 @@ struct Event {
 constexpr Event events[] = {
     {"access", accessViolation},
     {"divide", integerDivideByZero},
+#if defined(__i386__)
     {"overflow", integerOverflow},
     {"bounds", arrayBoundsExceeded},
+#endif
     {"privileged", privilegedInstruction},
     {"illegal", illegalInstruction},
     {"x87-divide", floatDivideByZero},
