@@ -205,6 +205,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL program debian dbgsym debian_dbgsym)
 elseif(CPACK_GENERATOR STREQUAL "RPM")
   set(CPACK_COMPONENTS_ALL program documentation dbgsym)
+  set(CPACK_PRE_BUILD_SCRIPTS "@PROJECT_SOURCE_DIR@/cmake/PackageTimes.cmake")
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
   set(CPACK_PACKAGING_INSTALL_PREFIX "")
   set(CPACK_POST_BUILD_SCRIPTS "@PROJECT_SOURCE_DIR@/cmake/SortedArchive.cmake")
@@ -311,7 +312,8 @@ line of an address, such as the one in a run-time error message.")
       /usr/share/man /usr/share/man/man1 /usr/lib/debug /usr/lib/debug/.build-id)
   # The package files hold no build host or build time of their own: the
   # time is that of the last commit (SOURCE_DATE_EPOCH, or the changelog's
-  # without it), and no file is newer. rpmbuild changes none of the files
+  # without it), which is every file's time too (cmake/PackageTimes.cmake;
+  # rpmbuild makes none later). rpmbuild changes none of the files
   # (its post-install steps would strip and compress again, with this
   # machine's tools whatever the processor) and adds no links under
   # /usr/lib/.build-id (the debug package has its file there already, and
