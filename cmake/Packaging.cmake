@@ -172,18 +172,12 @@ set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 # .deb archive, from the files that it writes, which follow the umask, so the
 # package would not be the same bytes (under 077 its folders would be 0700).
 # And it sets the archives' times: those of the last commit, unless
-# SOURCE_DATE_EPOCH is set already; CPack reads it from its environment. A zip
-# archive holds them in local time, so cpack runs in UTC: the zip is the same
-# in every time zone.
+# SOURCE_DATE_EPOCH is set already (when cpack runs, or else when the tree
+# was configured); CPack reads it from its environment. git is asked when
+# cpack runs, so that a build tree configured before the last commit still
+# gives the packages of that commit. A zip archive holds the times in local
+# time, so cpack runs in UTC: the zip is the same in every time zone.
 set(QUADSOLVE_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-if(QUADSOLVE_SOURCE_DATE_EPOCH STREQUAL "" AND EXISTS "${PROJECT_SOURCE_DIR}/.git")
-  execute_process(COMMAND git -C "${PROJECT_SOURCE_DIR}" log -1 --format=%ct
-                  OUTPUT_VARIABLE QUADSOLVE_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
-                  ERROR_QUIET)
-endif()
-if(NOT QUADSOLVE_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
-  set(QUADSOLVE_SOURCE_DATE_EPOCH "")
-endif()
 set(packagingConfig "${packagingDir}/CPackProjectConfig.cmake")
 file(CONFIGURE OUTPUT "${packagingConfig}" @ONLY CONTENT [=[
 execute_process(COMMAND sh -c umask OUTPUT_VARIABLE umask OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -193,8 +187,15 @@ if(NOT umask MATCHES "^0*22$")
     "would take their modes from it: the package would not be the same as one "
     "made with the umask 022. Run it as (umask 022 && cpack).")
 endif()
-if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "" AND NOT "@QUADSOLVE_SOURCE_DATE_EPOCH@" STREQUAL "")
-  set(ENV{SOURCE_DATE_EPOCH} "@QUADSOLVE_SOURCE_DATE_EPOCH@")
+if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
+  set(epoch "@QUADSOLVE_SOURCE_DATE_EPOCH@")
+  if(epoch STREQUAL "" AND EXISTS "@PROJECT_SOURCE_DIR@/.git")
+    execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  if(epoch MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+  endif()
 endif()
 set(ENV{TZ} UTC)
 # The components of each kind of package. The archive is not made component
