@@ -23,9 +23,10 @@ workflow_packages() {
       win32) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix wine wine32:i386) ;;
       win64) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-x86-64-posix wine wine64) ;;
       # Every platform's release program; git gives the packages the time of
-      # the last commit. The cross toolchain files look for qemu.
+      # the last commit, rpm's rpmbuild makes the RPM packages. The cross
+      # toolchain files look for qemu.
       package)
-        packages+=(cmake make g++ git qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
+        packages+=(cmake make g++ git rpm qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
           g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
         ;;

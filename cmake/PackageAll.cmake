@@ -1,9 +1,16 @@
 # The `package` preset: the release program built for every platform, each in
 # a build tree of its own (build/package/<platform>) with its toolchain, and
-# packaged there by CPack (cmake/Packaging.cmake); the packages are then
-# gathered in build/package/. QUADSOLVE_PACKAGE_PLATFORMS chooses the
-# platforms (default: all of them).
+# packaged there by CPack (cmake/Packaging.cmake); the packages and archives
+# are then gathered in build/package/. QUADSOLVE_PACKAGE_PLATFORMS chooses
+# the platforms (default: all of them).
 include(ExternalProject)
+
+# The RPM packages of the Linux builds are made by rpmbuild (Debian package
+# rpm), which a platform's build tree only warns about when it is missing.
+find_program(QUADSOLVE_RPMBUILD rpmbuild)
+if(NOT QUADSOLVE_RPMBUILD)
+  message(FATAL_ERROR "rpmbuild not found: the RPM packages need it (Debian package rpm)")
+endif()
 
 set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32 win64
     CACHE STRING "The platforms that the package preset builds and packages")
@@ -21,7 +28,8 @@ set(toolchain_win64 toolchain-mingw-x86_64.cmake)
 set(gather "${CMAKE_BINARY_DIR}/gather-packages.cmake")
 file(WRITE "${gather}" [=[
 # Copies the packages that cpack made in the build tree `from` to `to`.
-file(GLOB made "${from}/packages/*.deb" "${from}/packages/*.zip")
+file(GLOB made "${from}/packages/*.deb" "${from}/packages/*.rpm" "${from}/packages/*.tar.gz"
+     "${from}/packages/*.zip")
 file(COPY ${made} DESTINATION "${to}")
 ]=])
 
