@@ -92,14 +92,14 @@ constexpr platform::TrapHook reportHook = {report};
 // word 0x137B); the pending exception is raised at the next FWAIT.
 [[gnu::noinline, gnu::naked]] void floatDivideByZero() {
   asm volatile(QUADSOLVE_PUSH " $0x137B\n\tfldcw (" QUADSOLVE_STACK
-                             ")\n\tfld1\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
-                             "\n\tret");
+                              ")\n\tfld1\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
+                              "\n\tret");
 }
 // x87 0/0 with the invalid-operation exception unmasked (0x137E).
 [[gnu::noinline, gnu::naked]] void floatInvalidOperation() {
   asm volatile(QUADSOLVE_PUSH " $0x137E\n\tfldcw (" QUADSOLVE_STACK
-                             ")\n\tfldz\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
-                             "\n\tret");
+                              ")\n\tfldz\n\tfldz\n\tfdivrp\n\tfwait\n\t" QUADSOLVE_DROP_WORD
+                              "\n\tret");
 }
 
 volatile int recursionLimit = 1 << 30;  // never reached: the stack runs out long before
