@@ -103,13 +103,13 @@ Handle standardHandle(StandardHandle which) {
   int fd;
   switch (which) {
     case StandardHandle::input:
-      fd = 0;
+      fd = kernel::standardInputDescriptor;
       break;
     case StandardHandle::output:
-      fd = 1;
+      fd = kernel::standardOutputDescriptor;
       break;
     case StandardHandle::error:
-      fd = 2;
+      fd = kernel::standardErrorDescriptor;
       break;
     default:
       recordFailure(kernel::errorInvalid);

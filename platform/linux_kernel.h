@@ -53,18 +53,20 @@ inline std::uint32_t errorOf(long result) {
 
 // Error numbers: the same values on every processor listed above.
 enum Error : std::uint32_t {
+  errorInterrupted = 4,        // EINTR
   errorIo = 5,                 // EIO
-  errorBadDescriptor = 9,      // EBADF
   errorTryAgain = 11,          // EAGAIN, also EWOULDBLOCK
   errorInvalid = 22,           // EINVAL
-  errorFileTooLarge = 27,      // EFBIG
-  errorNoSpace = 28,           // ENOSPC
   errorBrokenPipe = 32,        // EPIPE
-  errorInterrupted = 4,        // EINTR
   errorConnectionReset = 104,  // ECONNRESET
 };
 
 // ---- Files ----
+
+// The descriptors that a process starts with.
+inline constexpr int standardInputDescriptor = 0;
+inline constexpr int standardOutputDescriptor = 1;
+inline constexpr int standardErrorDescriptor = 2;
 
 inline constexpr int controlGetDescriptorFlags = 1;  // F_GETFD
 
