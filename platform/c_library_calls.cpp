@@ -7,6 +7,7 @@
 //  - raise() on Linux, which libgcc's integer division routines of 32-bit ARM
 //    call with SIGFPE for a division by zero.
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 #if !defined(_WIN32)
@@ -16,9 +17,7 @@
 namespace {
 
 void writeText(platform::Handle handle, const char* text) {
-  std::uint32_t length = 0;
-  while (text[length] != '\0') ++length;
-  platform::writeFile(handle, text, length);
+  platform::writeFile(handle, text, static_cast<std::uint32_t>(std::strlen(text)));
 }
 
 void writeNumber(platform::Handle handle, unsigned value) {

@@ -203,10 +203,7 @@ void exitProcess(std::uint32_t code) {
 }
 
 void abortProcess() {
-  kernel::SignalAction defaultAction{};
-  defaultAction.handler = kernel::handlerDefault;
-  kernel::call(kernel::Call::signalAction, kernel::signalAbort, &defaultAction, nullptr,
-               sizeof(kernel::SignalSet));
+  kernel::setSignalHandler(kernel::signalAbort, kernel::handlerDefault);
   kernel::raiseSignal(kernel::signalAbort);
   exitProcess(128 + kernel::signalAbort);
 }
@@ -215,12 +212,8 @@ void initPlatform() {
   // A write to a pipe whose reader has gone, or beyond the file-size limit,
   // then fails with EPIPE or EFBIG and becomes a reported error, instead of a
   // signal ending the process with held output unwritten.
-  kernel::SignalAction ignore{};
-  ignore.handler = kernel::handlerIgnore;
-  kernel::call(kernel::Call::signalAction, kernel::signalPipe, &ignore, nullptr,
-               sizeof(kernel::SignalSet));
-  kernel::call(kernel::Call::signalAction, kernel::signalFileSize, &ignore, nullptr,
-               sizeof(kernel::SignalSet));
+  kernel::setSignalHandler(kernel::signalPipe, kernel::handlerIgnore);
+  kernel::setSignalHandler(kernel::signalFileSize, kernel::handlerIgnore);
 }
 
 }  // namespace platform

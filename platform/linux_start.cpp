@@ -7,6 +7,7 @@
 #include "platform/linux_kernel.h"
 #include "platform/linux_program_image.h"
 #include "platform/linux_system_calls.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -29,11 +30,13 @@ std::uintptr_t pageSizeOf(const std::uintptr_t* initialStack) {
 // Makes the data that is constant once the program is loaded (the segment
 // that the linker marks PT_GNU_RELRO: tables of function addresses among it)
 // read-only, as a dynamic loader would: whole pages from its start up to the
-// last page that it fills to the end.
-void protectRelocatedData(std::uintptr_t pageSize) {
+// last page that it fills to the end. The page size is looked up only for
+// such a segment: position-dependent code leaves none.
+void protectRelocatedData(const std::uintptr_t* initialStack) {
   using namespace platform::image;
   for (std::size_t index = 0; index < segmentCount(); ++index) {
     if (segments()[index].p_type != PT_GNU_RELRO) continue;
+    const std::uintptr_t pageSize = pageSizeOf(initialStack);
     const std::uintptr_t start = segments()[index].p_vaddr + loadBias();
     const std::uintptr_t first = start & ~(pageSize - 1);
     const std::uintptr_t end = (start + segments()[index].p_memsz) & ~(pageSize - 1);
@@ -52,7 +55,6 @@ extern "C" int programMain() __asm__("main");
 // Called by _start with the initial stack; ends the process with main's
 // result should main return.
 extern "C" [[noreturn]] void platformStart(const std::uintptr_t* initialStack) {
-  protectRelocatedData(pageSizeOf(initialStack));
-  const int status = programMain();
-  for (;;) platform::kernel::call(platform::kernel::Call::exitProcess, status & 0xFF);
+  protectRelocatedData(initialStack);
+  platform::exitProcess(static_cast<std::uint32_t>(programMain()));
 }

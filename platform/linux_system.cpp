@@ -4,20 +4,11 @@
 // and no registry key can be opened, so the floating-point mask override never
 // applies here. The message box is a line on standard error.
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
 namespace platform {
-
-namespace {
-
-std::uint32_t lengthOf(const char* text) {
-  std::uint32_t length = 0;
-  while (text[length] != '\0') ++length;
-  return length;
-}
-
-}  // namespace
 
 std::int32_t keyboardType(std::int32_t /*which*/) {
   return 0;
@@ -41,9 +32,9 @@ void showMessageBox(const char* text, const char* caption) {
   static constexpr char lineEnd = '\n';
   const Handle handle = standardHandle(StandardHandle::error);
   if (handle == invalidHandle) return;
-  writeFile(handle, caption, lengthOf(caption));
+  writeFile(handle, caption, static_cast<std::uint32_t>(std::strlen(caption)));
   writeFile(handle, separator, sizeof separator);
-  writeFile(handle, text, lengthOf(text));
+  writeFile(handle, text, static_cast<std::uint32_t>(std::strlen(text)));
   writeFile(handle, &lineEnd, 1);
 }
 

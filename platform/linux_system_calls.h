@@ -36,6 +36,20 @@ long call(Call number, Arguments... arguments) {
                             static_cast<long>(number));
 }
 
+// rt_sigaction with the kernel's signal set: installs `action` (when not
+// null) and keeps the one before in `previous` (when not null).
+inline long setSignalAction(int signal, const SignalAction* action, SignalAction* previous) {
+  return call(Call::signalAction, signal, action, previous, sizeof(SignalSet));
+}
+
+// Gives `signal` a handler value that is no function (handlerDefault,
+// handlerIgnore), with no flags.
+inline long setSignalHandler(int signal, std::uintptr_t handler) {
+  SignalAction action{};
+  action.handler = handler;
+  return setSignalAction(signal, &action, nullptr);
+}
+
 // Sends `signal` to the calling thread, as raise() does (not to the process,
 // which could hand it to another thread). Async-signal-safe.
 inline long raiseSignal(int signal) {

@@ -75,8 +75,8 @@ constexpr int hookedSignalCount = sizeof hookedSignals / sizeof hookedSignals[0]
 struct TrapState {
   // The hook in use; null when none is.
   const TrapHook* hook = nullptr;
+  // The guard, the alternate stack and the handlers are set up (once).
   bool actionsSet = false;
-  bool guardSet = false;
   kernel::SignalAction previousActions[hookedSignalCount] = {};
   // Set once an error is on its way out: a fault from then on ends the
   // process at once with this code.
@@ -150,17 +150,6 @@ std::uint32_t exceptionCodeOf(int signal, const kernel::SignalInfo* info) {
   }
 }
 
-long setAction(int signal, const kernel::SignalAction* action, kernel::SignalAction* previous) {
-  return kernel::call(kernel::Call::signalAction, signal, action, previous,
-                      sizeof(kernel::SignalSet));
-}
-
-void setActionOf(int signal, std::uintptr_t handler) {
-  kernel::SignalAction action{};
-  action.handler = handler;
-  setAction(signal, &action, nullptr);
-}
-
 // The action that was in place before the hook, for a signal the hook takes.
 const kernel::SignalAction* previousActionOf(int signal) {
   for (int index = 0; index < hookedSignalCount; ++index) {
@@ -180,9 +169,9 @@ void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
     // sent again, and as it is not blocked here (SA_NODEFER) it arrives at
     // once.
     if (hook == nullptr) {
-      setAction(signal, previousActionOf(signal), nullptr);
+      kernel::setSignalAction(signal, previousActionOf(signal), nullptr);
     } else {
-      setActionOf(signal, kernel::handlerDefault);
+      kernel::setSignalHandler(signal, kernel::handlerDefault);
     }
     if (sent) {
       kernel::raiseSignal(signal);
@@ -202,13 +191,6 @@ void trapSignalEntry(int signal, void* info, void* context) {
   onTrapSignal(signal, static_cast<kernel::SignalInfo*>(info), context);
 }
 
-// Makes the guard region below the alternate stack inaccessible, once.
-void protectGuard() {
-  if (trapState.guardSet) return;
-  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize, kernel::protectionNone);
-  trapState.guardSet = true;
-}
-
 }  // namespace
 
 void installTrapHook(const TrapHook& hook) {
@@ -216,7 +198,7 @@ void installTrapHook(const TrapHook& hook) {
   trapState.hook = &hook;
   if (trapState.actionsSet) return;
 
-  protectGuard();
+  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize, kernel::protectionNone);
   kernel::SignalStack stack{};
   stack.base = alternateStackArea + guardSize;
   stack.size = alternateStackSize;
@@ -232,7 +214,7 @@ void installTrapHook(const TrapHook& hook) {
   action.restorer = platformSignalReturn;
 #endif
   for (int index = 0; index < hookedSignalCount; ++index) {
-    setAction(hookedSignals[index], &action, &trapState.previousActions[index]);
+    kernel::setSignalAction(hookedSignals[index], &action, &trapState.previousActions[index]);
   }
   trapState.actionsSet = true;
 }
