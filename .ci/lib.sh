@@ -94,24 +94,43 @@ step() {
 # `failed` and the script goes on, so that one run shows every failure. The
 # step runs as a process of its own, in which `set -e` holds: run inside an
 # `if` or before `||`, a step function would go on past a failing command.
-# finish_steps ends the script: the time taken, and exit status 1 when any
-# step failed.
+# Its output (standard error merged into standard output) also goes to a log,
+# so that the end of a failed step can be shown again at the end of the run,
+# where a reader of a long CI log looks first.
+# finish_steps ends the script: the time taken; for each failed step, its
+# failure lines and last lines; and exit status 1 when any step failed.
 failed=()
+failed_logs=()
 steps_started=$(date +%s)
 run_step() {
-  local title="$1" status=0
+  local title="$1" status=0 log
   shift
   step "$title"
-  "$@" &
+  log=$(mktemp)
+  ("$@" 2>&1 | tee "$log") &
   wait $! || status=$?
   if ((status != 0)); then
     echo "failed with exit status $status: $title"
     failed+=("$title")
+    failed_logs+=("$log")
+  else
+    rm -f "$log"
   fi
 }
 finish_steps() {
+  local index
   step "done in $(($(date +%s) - steps_started)) s"
   if ((${#failed[@]} > 0)); then
+    for index in "${!failed[@]}"; do
+      echo
+      echo "-- failed: ${failed[$index]}; its first failure lines (at most 100):"
+      grep -E -A6 '\*\*\*Failed|\*\*\*Exception|\*\*\*Timeout|\[  FAILED  \]|^failed|mismatch|[Ee]rror:|Failure$' \
+        "${failed_logs[$index]}" | head -n 100 || true
+      echo "-- and its last 60 lines:"
+      tail -n 60 "${failed_logs[$index]}"
+      rm -f "${failed_logs[$index]}"
+    done
+    echo
     printf 'failed: %s\n' "${failed[@]}"
     return 1
   fi

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Runs a 32-bit Windows program under wine, as the cross build's test
+# Runs a Windows program (32-bit or 64-bit) under wine, as the cross builds' test
 # emulator: `wine-run.sh [--prefix DIR] program.exe args...`.
 #
-# The wine prefix is DIR (the win32 toolchain passes one private to the build
-# tree), else WINEPREFIX, else ./wineprefix. It is created on first use, under
+# The wine prefix is DIR (each Windows toolchain passes one private to its
+# build tree), else WINEPREFIX, else ./wineprefix. It is created on first use, under
 # a lock so that tests started in parallel do not race to create it, with
 # wine's null graphics driver and without its crash debugger. Wine's own
 # diagnostics are silenced, so that standard output and standard error carry
 # only what the program writes. The exit status is the program's (its low 8
-# bits). QUADSOLVE_WINE may name another wine than `wine`.
+# bits). A 64-bit program runs under the 64-bit loader (wine64), any other
+# under `wine`; QUADSOLVE_WINE may name another.
 #
-# Caution: without 32-bit wine (wine32) wine fails to start the program yet
-# may exit 0; tests must check output, not exit status alone.
+# Caution: without the wine of the program's width (wine32, wine64) wine fails
+# to start the program yet may exit 0; tests must check output, not exit
+# status alone.
 set -u
 
 if [[ "${1:-}" == --prefix ]]; then
@@ -28,7 +30,33 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # No window system is needed or wanted.
 unset DISPLAY WAYLAND_DISPLAY
 
-wine_program="${QUADSOLVE_WINE:-wine}"
+# pe_machine FILE: the machine field of a Windows program's PE header, as
+# four hexadecimal digits (014c for x86, 8664 for x86-64); nothing for any
+# other file.
+pe_machine() {
+  local offset bytes
+  [[ -f "$1" && "$(od -An -c -N2 "$1" 2>/dev/null | tr -d ' ')" == MZ ]] || return 0
+  read -r -a bytes <<<"$(od -An -tu1 -j60 -N4 "$1")"
+  offset=$((bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24))
+  read -r -a bytes <<<"$(od -An -tx1 -j$((offset + 4)) -N2 "$1")"
+  echo "${bytes[1]:-}${bytes[0]:-}"
+}
+
+# The loader of the program's width. Debian's `wine` is the 32-bit loader;
+# given a 64-bit program, it hands it on to the 64-bit loader through
+# start.exe, a detour that costs a process and that, now and then soon after
+# the wine server has started, fails with "Application could not be started"
+# instead of running the program. So a 64-bit program goes to the 64-bit
+# loader directly.
+wine_program=wine
+if [[ "$(pe_machine "${1:-}")" == 8664 ]]; then
+  if command -v wine64 >/dev/null; then
+    wine_program=wine64
+  elif [[ -x /usr/lib/wine/wine64 ]]; then
+    wine_program=/usr/lib/wine/wine64
+  fi
+fi
+wine_program="${QUADSOLVE_WINE:-$wine_program}"
 
 ready="$WINEPREFIX/.prefix-ready"
 if [[ ! -f "$ready" ]]; then
