@@ -58,27 +58,38 @@ if [[ "$(pe_machine "${1:-}")" == 8664 ]]; then
 fi
 wine_program="${QUADSOLVE_WINE:-$wine_program}"
 
+# Wine runs with the address-space layout randomisation turned off, where the
+# system lets a process do so. Wine needs a few fixed addresses for itself
+# (the 64-bit loader, for one, the shared user data at 0x7ffe0000), and with a
+# random layout the system now and then has put something there already: the
+# process then ends with exit status 1 and "failed to map the shared user
+# data", about once in a few thousand runs, without running the program.
+wine=("$wine_program")
+if setarch -R true 2>/dev/null; then
+  wine=(setarch -R "$wine_program")
+fi
+
 ready="$WINEPREFIX/.prefix-ready"
 if [[ ! -f "$ready" ]]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     if [[ ! -f "$ready" ]]; then
-      "$wine_program" wineboot --init </dev/null >/dev/null 2>&1 9>&- || exit 1
+      "${wine[@]}" wineboot --init </dev/null >/dev/null 2>&1 9>&- || exit 1
       # The null graphics driver: windows (a message box) work without any
       # display, and tests can look at them.
-      "$wine_program" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+      "${wine[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
         </dev/null >/dev/null 2>&1 9>&- || exit 1
       # For an exception that nothing handles, the "debugger" started is a
       # command that ends at once, so the process just ends, with the
       # exception code as its exit code, instead of waiting in winedbg: in
       # the registry's view of 32-bit programs and, in a 64-bit prefix, in
       # that of 64-bit programs.
-      "$wine_program" reg add \
+      "${wine[@]}" reg add \
         'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
         /v Debugger /d 'cmd /c exit 0' /f /reg:32 </dev/null >/dev/null 2>&1 9>&- || exit 1
       if [[ -d "$WINEPREFIX/drive_c/windows/syswow64" ]]; then
-        "$wine_program" reg add \
+        "${wine[@]}" reg add \
           'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
           /v Debugger /d 'cmd /c exit 0' /f /reg:64 </dev/null >/dev/null 2>&1 9>&- || exit 1
       fi
@@ -101,8 +112,8 @@ fi
 (
   flock 9
   if wineserver -p"${QUADSOLVE_WINESERVER_LINGER:-10}" </dev/null >/dev/null 2>&1 9>&-; then
-    "$wine_program" cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&-
+    "${wine[@]}" cmd /c exit 0 </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$WINEPREFIX.lock"
 
-exec "$wine_program" "$@"
+exec "${wine[@]}" "$@"
