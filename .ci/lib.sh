@@ -136,18 +136,29 @@ finish_steps() {
   fi
 }
 
+# The output bytes of the program for the equation 1 -3 2, as `od -An -c`
+# shows them.
+solution_bytes=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
+
+# same_files_as_prefix FOLDER: whether FOLDER holds exactly the files of an
+# installation into a prefix (the program, its manual page and its
+# documentation); names the difference when not.
+same_files_as_prefix() {
+  diff <(printf '%s\n' ./bin/quadsolve ./share/doc/quadsolve/LICENSE ./share/doc/quadsolve/README.md \
+    ./share/man/man1/quadsolve.1.gz) <(cd "$1" && find . -type f | LC_ALL=C sort)
+}
+
 # check_run NAME COMMAND...: the command gets the equation 1 -3 2 (and an
 # empty line) on standard input and must write exactly the two lines of its
 # solution and end with exit status 0.
 check_run() {
-  local name="$1" got want status=0
+  local name="$1" got status=0
   shift
   got=$(
     printf '1 -3 2\n\n' | "$@" | od -An -c
     exit "${PIPESTATUS[1]}"
   ) || status=$?
-  want=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
-  if [[ "$got" != "$want" || $status -ne 0 ]]; then
+  if [[ "$got" != "$solution_bytes" || $status -ne 0 ]]; then
     echo "$name: exit status $status, output:$got"
     return 1
   fi
