@@ -620,6 +620,7 @@ TEST(OutsideSignals, EndTheProgramByTheSignalWithoutAMessage) {
     SCOPED_TRACE(sent);
     TerminalSession program(TerminalSession::Input::openPipe);
     EXPECT_EQ(program.awaitOutput(2), "\r\n");
+    ASSERT_TRUE(testing_support::awaitPipeRead(program.child()));
     kill(program.child(), sent);
     const RunResult result = program.finish();
     EXPECT_FALSE(result.exited) << "exit code " << result.exitCode;
