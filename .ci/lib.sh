@@ -79,9 +79,10 @@ install_missing() {
   if ((add_i386)); then
     "${as_root[@]}" dpkg --add-architecture i386
   fi
-  "${as_root[@]}" apt-get update -q
+  # A download that breaks off is tried again rather than failing the run.
+  "${as_root[@]}" apt-get -o Acquire::Retries=3 update -q
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    apt-get -o Acquire::Retries=3 install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # step TITLE: a heading with the time of day, before each step of a script.
