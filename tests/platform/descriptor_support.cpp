@@ -193,43 +193,6 @@ int waitForChild(pid_t child, int timeoutMs) {
   }
 }
 
-namespace {
-
-// The first line of a /proc file of process `pid`; empty if unreadable.
-std::string processEntry(pid_t pid, const char* name) {
-  const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  char bytes[512];
-  const ssize_t count = ::read(fd, bytes, sizeof bytes);
-  ::close(fd);
-  std::string text(bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
-  return text.substr(0, text.find('\n'));
-}
-
-// The state letter of /proc/<pid>/stat: it follows the command name, which
-// is in parentheses and may itself hold any character.
-char processState(pid_t pid) {
-  const std::string stat = processEntry(pid, "stat");
-  const std::size_t close = stat.rfind(')');
-  return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
-}
-
-}  // namespace
-
-bool awaitPipeRead(pid_t pid, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; ++waited) {
-    if (processState(pid) == 'S') {
-      const std::string channel = processEntry(pid, "wchan");
-      if (channel.find("pipe_read") != std::string::npos || channel.empty() || channel == "0") {
-        return true;
-      }
-    }
-    ::usleep(1000);
-  }
-  return false;
-}
-
 int runInChild(const std::function<int()>& body) {
   return waitForChild(startChild(body));
 }

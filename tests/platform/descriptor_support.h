@@ -88,12 +88,6 @@ int runInChild(const std::function<int()>& body);
 // waitForChild kills a child that has not ended within `timeoutMs`.
 pid_t startChild(const std::function<int()>& body);
 int waitForChild(pid_t child, int timeoutMs = 10000);
-// Waits until process `pid` sleeps in a read from a pipe, as the kernel's
-// /proc entries show it (where the kernel hides the wait channel: until it
-// sleeps at all); false if it does not within `timeoutMs`. A test that sends
-// a process a signal while it waits for input uses it: the process has
-// finished whatever it did before, such as the write the test saw.
-bool awaitPipeRead(pid_t pid, int timeoutMs = 10000);
 
 // Reads until `expected` has arrived in full or `timeoutMs` has passed, and
 // returns what arrived.
