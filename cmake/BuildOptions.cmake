@@ -14,12 +14,10 @@
 #                            program is the same bytes from any clone
 #   include folder           the top of the source tree: every header is
 #                            included by its folder, "textio/text_stream.h"
-#   position-dependent code  on Linux: the program is static and starts at a
-#                            fixed address, so its code takes function
-#                            addresses directly, with no global offset table
-#                            and no tables of addresses for a start-up to
-#                            relocate and then protect (the tests and
-#                            benchmarks are linked the same way)
+#
+# The hardening of the product's own code (compile options that only its
+# targets get, through product_code_options) is in
+# quadsolve_use_hardening_options below.
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH QUADSOLVE_SOURCE_ROOT)
 set(QUADSOLVE_SOURCE_PREFIX /usr/src/quadsolve)
 
@@ -38,10 +36,6 @@ function(quadsolve_use_build_options folder)
     list(APPEND compileOptions
          -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     list(APPEND linkOptions -fsanitize=address,undefined -fno-sanitize-recover=all)
-  endif()
-  if(NOT WIN32)
-    list(APPEND compileOptions -fno-pie)
-    list(APPEND linkOptions -no-pie)
   endif()
   list(APPEND compileOptions
        $<$<CONFIG:Release>:-ffile-prefix-map=${QUADSOLVE_SOURCE_ROOT}=${QUADSOLVE_SOURCE_PREFIX}>
@@ -64,4 +58,43 @@ function(quadsolve_use_build_options folder)
       quadsolve_use_build_options("${subfolder}")
     endif()
   endforeach()
+endfunction()
+
+# quadsolve_use_hardening_options(<interface-target>)
+# The compile options with which the distributions build their own programs,
+# for the product's code (every library of it and the program body):
+#   -fstack-protector-strong   a guard word below the return address of every
+#                              function with an array or a local whose address
+#                              is taken, checked before it returns
+#   -fstack-clash-protection   a large stack frame is touched page by page, so
+#                              that it cannot jump over the stack's guard gap
+#                              (where the compiler has it for the processor)
+#   -fPIE                      position-independent code (Linux): the program
+#                              is loaded at a random address on every run
+#   -fcf-protection=full       x86-64: indirect-branch targets marked for the
+#                              processor's branch tracking (and the program
+#                              marked as ready for a shadow stack)
+#   -mbranch-protection=standard
+#                              64-bit ARM: branch-target identification and
+#                              return addresses signed with pointer
+#                              authentication
+# Where the guard lives (a variable, or a word at the thread pointer) is each
+# processor's default, as the C library expects it: the program linked
+# without the C library provides that place itself (platform/linux_start.cpp).
+function(quadsolve_use_hardening_options target)
+  include(CheckCXXCompilerFlag)
+  set(options -fstack-protector-strong)
+  check_cxx_compiler_flag("-fstack-clash-protection -Werror" QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
+  if(QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
+    list(APPEND options -fstack-clash-protection)
+  endif()
+  if(NOT WIN32)
+    list(APPEND options -fPIE)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+      list(APPEND options -fcf-protection=full)
+    elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+      list(APPEND options -mbranch-protection=standard)
+    endif()
+  endif()
+  target_compile_options(${target} INTERFACE ${options})
 endfunction()

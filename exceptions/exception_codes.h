@@ -26,6 +26,9 @@ enum ExceptionCode : std::uint32_t {
   statusPrivilegedInstruction = 0xC0000096,
   statusStackOverflow = 0xC00000FD,
   statusControlCExit = 0xC000013A,
+  // An illegal instruction: no row of the run-time's table names it, so it
+  // reports the catch-all code.
+  statusIllegalInstruction = 0xC000001D,
 };
 
 }  // namespace platform

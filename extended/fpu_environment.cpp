@@ -49,7 +49,7 @@ void clearStatus() {
   fpuState.statusFlags = 0;
 }
 
-void setTrapHook(TrapHook hook) {
+void setTrapHook(const TrapHook* hook) {
   fpuState.trapHook = hook;
 }
 
@@ -58,7 +58,7 @@ void raiseExceptions(std::uint16_t flags, std::uintptr_t callerAddress) {
   fpuState.statusFlags |= flags;
   const std::uint16_t unmasked = flags & static_cast<std::uint16_t>(~fpuState.controlWord);
   if (unmasked != 0 && fpuState.trapHook != nullptr) {
-    fpuState.trapHook(priorityExceptionCode(unmasked), callerAddress);
+    fpuState.trapHook->handler(priorityExceptionCode(unmasked), callerAddress);
   }
 }
 

@@ -31,6 +31,10 @@ inline constexpr std::uint16_t roundingControlBits = 0x0C00;
 // The word in force after a reset: everything masked, as FNINIT leaves it.
 inline constexpr std::uint16_t initialControlWord = 0x037F;
 
+// A process starts with the control word 0 (every exception unmasked) and no
+// status flags: resetEnvironment() or loadControlWord() comes before the first
+// operation (the run-time's start-up runs both).
+
 // Replaces the control word. The precision and rounding fields must be 3 and 0
 // (asserted); the mask bits and the other bits are taken as given.
 void loadControlWord(std::uint16_t word);
@@ -45,10 +49,19 @@ void clearStatus();
 
 // Called for an exception that is not masked, with the platform exception code
 // of the event (see exceptions/exception_codes.h) and the address of the code
-// that called the operation. The run-time's hook does not return; a hook that
+// that called the operation. The run-time's handler does not return; one that
 // returns (tests) lets the operation finish with its masked result.
-using TrapHook = void (*)(std::uint32_t exceptionCode, std::uintptr_t callerAddress);
-void setTrapHook(TrapHook hook);  // nullptr: unmasked exceptions only set flags
+using TrapHandler = void (*)(std::uint32_t exceptionCode, std::uintptr_t callerAddress);
+
+// A trap hook: its handler, held in constant data (declare it constexpr or
+// static const), so that the road from an unmasked exception to its handler
+// passes no function address kept in writable memory.
+struct TrapHook {
+  TrapHandler handler;
+};
+// Puts `hook` in use; nullptr: unmasked exceptions only set flags. `hook` must
+// outlive its use.
+void setTrapHook(const TrapHook* hook);
 
 // Raises flags for the operation whose caller is at `callerAddress`: sets them
 // in the status word and, when any of them is unmasked, calls the trap hook

@@ -9,10 +9,13 @@
 
 namespace extended::detail {
 
+// Zero at load, so that the program keeps no initialised writable data: the
+// control word is that of a reset only once resetEnvironment() or
+// loadControlWord() has run (fpu_environment.h).
 struct FpuState {
-  std::uint16_t controlWord = initialControlWord;
-  std::uint16_t statusFlags = 0;
-  TrapHook trapHook = nullptr;
+  std::uint16_t controlWord;
+  std::uint16_t statusFlags;
+  const TrapHook* trapHook;
 };
 extern FpuState fpuState;
 

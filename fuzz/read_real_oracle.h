@@ -19,7 +19,8 @@ inline void useProgramEnvironmentOnce() {
   static const bool loaded = [] {
     extended::resetEnvironment();
     extended::loadControlWord(defaultFpuControlAtLoad);
-    extended::setTrapHook([](std::uint32_t, std::uintptr_t) {});
+    static constexpr extended::TrapHook ignoreTraps = {[](std::uint32_t, std::uintptr_t) {}};
+    extended::setTrapHook(&ignoreTraps);
     return true;
   }();
   (void)loaded;

@@ -5,7 +5,9 @@
 //    standard error and the process ends as an abort ends it, by SIGABRT on
 //    Linux, with exit code 3 on Windows;
 //  - raise() on Linux, which libgcc's integer division routines of 32-bit ARM
-//    call with SIGFPE for a division by zero.
+//    call with SIGFPE for a division by zero;
+//  - the stack protector's guard (where the compiler reads it from a
+//    variable) and its check's failure, __stack_chk_fail.
 #include <cstdint>
 #include <cstring>
 
@@ -64,8 +66,41 @@ extern void (*const importedAssert)(const char*, const char*, unsigned) __asm__(
 void (*const importedAssert)(const char*, const char*, unsigned) = assertionEntry;
 }
 #else
+// 32-bit ARM has no division fault: libgcc's division routines call
+// raise(SIGFPE) for a division by zero instead. That is reported as the
+// processor reports its own division fault on other processors (code
+// FPE_INTDIV, with the division routine's address), so that it reaches the
+// trap hook as run-time error 200, not as a signal sent from outside. Every
+// other signal is sent to the calling thread as raise() sends it.
 extern "C" int raise(int signal) {
-  return platform::kernel::failed(platform::kernel::raiseSignal(signal)) ? -1 : 0;
+  using namespace platform::kernel;
+  long result;
+  if (signal == signalFloat) {
+    SignalInfoRecord report = {};
+    report.info.number = signalFloat;
+    report.info.code = integerDivide;
+    report.info.address = __builtin_extract_return_addr(__builtin_return_address(0));
+    result = call(Call::queueSignalToThread, call(Call::processId), call(Call::threadId), signal,
+                  &report);
+  } else {
+    result = raiseSignal(signal);
+  }
+  return failed(result) ? -1 : 0;
+}
+
+#if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
+// The stack guard, where the compiler reads it on these processors; the
+// start-up sets it before any protected function runs (linux_start.cpp). In
+// relocated data, so that the start-up makes it read-only with the rest.
+extern "C" [[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t __stack_chk_guard = 0;
+#endif
+
+// A protected function found its guard overwritten: its stack is no longer
+// what it wrote, so nothing more of the program runs (no shutdown, no flush
+// of held output, no message through the streams). The process ends by
+// SIGABRT, as the C library's check ends it.
+extern "C" [[noreturn]] void __stack_chk_fail() {
+  platform::abortProcess();
 }
 
 extern "C" [[noreturn]] void __assert_fail(const char* expression, const char* file, unsigned line,

@@ -12,6 +12,7 @@
         .weak   _start
         .type   _start, %function
 _start:
+        bti     c                       // a valid branch target
         mov     x29, #0                 // the outermost frame
         mov     x30, #0
         mov     x0, sp                  // the initial stack
@@ -27,6 +28,7 @@ _start:
         .globl  platformSystemCall
         .type   platformSystemCall, %function
 platformSystemCall:
+        bti     c
         mov     x8, x5
         svc     #0
         ret
@@ -34,3 +36,20 @@ platformSystemCall:
 
 // The stack need not be executable.
         .section .note.GNU-stack, "", %progbits
+
+// The program property that the compiled code carries too
+// (-mbranch-protection=standard): every function here starts with a
+// branch-target mark (bti c) and keeps its return address in x30 untouched,
+// so the program stays fit for branch-target identification, which the
+// kernel then enforces on its code pages, and for pointer authentication.
+// The linker gives the program the property only when every file has it.
+        .section .note.gnu.property, "a"
+        .p2align 3
+        .long   4                       // name size
+        .long   16                      // description size
+        .long   5                       // NT_GNU_PROPERTY_TYPE_0
+        .asciz  "GNU"
+        .long   0xc0000000              // GNU_PROPERTY_AARCH64_FEATURE_1_AND
+        .long   4                       // its size
+        .long   3                       // BTI and PAC
+        .p2align 3

@@ -37,8 +37,6 @@ constexpr SystemCalls hostCalls = {
         },
 };
 
-const SystemCalls* currentCalls = &hostCalls;
-
 // The code of the last failure. Process-wide: the program starts no thread,
 // and a per-thread variable would need a thread pointer set up at start-up.
 std::uint32_t lastErrorCode = 0;
@@ -59,7 +57,7 @@ void recordFailure(std::uint32_t code) {
 bool waitUntilReady(int fd, short events) {
   for (;;) {
     kernel::PollEntry entry = {.descriptor = fd, .events = events, .returnedEvents = 0};
-    const long result = currentCalls->poll(&entry, 1);
+    const long result = systemCalls().poll(&entry, 1);
     if (!kernel::failed(result)) return true;
     if (kernel::errorOf(result) != kernel::errorInterrupted) {
       recordFailure(kernel::errorOf(result));
@@ -89,16 +87,6 @@ const SystemCalls& hostSystemCalls() {
   return hostCalls;
 }
 
-const SystemCalls& systemCalls() {
-  return *currentCalls;
-}
-
-const SystemCalls& setSystemCalls(const SystemCalls& calls) {
-  const SystemCalls& previous = *currentCalls;
-  currentCalls = &calls;
-  return previous;
-}
-
 Handle standardHandle(StandardHandle which) {
   int fd;
   switch (which) {
@@ -117,7 +105,7 @@ Handle standardHandle(StandardHandle which) {
   }
   // A descriptor that is not open is no handle: the next open() could take
   // its number, and output would land in whatever file that is.
-  if (const long flags = currentCalls->descriptorFlags(fd); kernel::failed(flags)) {
+  if (const long flags = systemCalls().descriptorFlags(fd); kernel::failed(flags)) {
     recordFailure(kernel::errorOf(flags));
     return invalidHandle;
   }
@@ -126,7 +114,7 @@ Handle standardHandle(StandardHandle which) {
 
 FileType fileType(Handle handle) {
   kernel::FileStatus status{};
-  if (const long result = currentCalls->fileStatus(descriptorOf(handle), &status);
+  if (const long result = systemCalls().fileStatus(descriptorOf(handle), &status);
       kernel::failed(result)) {
     recordFailure(kernel::errorOf(result));
     return FileType::unknown;
@@ -151,7 +139,7 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
   const int fd = descriptorOf(handle);
   const std::size_t request = count < maxTransfer ? count : maxTransfer;
   for (;;) {
-    const long got = currentCalls->read(fd, buffer, request);
+    const long got = systemCalls().read(fd, buffer, request);
     if (!kernel::failed(got)) {
       delivered = static_cast<std::uint32_t>(got);
       return true;
@@ -166,7 +154,7 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
   std::size_t left = count;
   while (left > 0) {
     const std::size_t request = left < maxTransfer ? left : maxTransfer;
-    const long put = currentCalls->write(fd, next, request);
+    const long put = systemCalls().write(fd, next, request);
     if (kernel::failed(put)) {
       if (!repeatAfterFailure(fd, kernel::errorOf(put), kernel::pollOut)) return false;
       continue;

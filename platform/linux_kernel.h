@@ -39,7 +39,11 @@ enum class Call : long {
   processId = __NR_getpid,
   threadId = __NR_gettid,
   sendSignalToThread = __NR_tgkill,
+  queueSignalToThread = __NR_rt_tgsigqueueinfo,
   exitProcess = __NR_exit_group,
+#if defined(__x86_64__)
+  architectureControl = __NR_arch_prctl,  // the thread pointer (fs base)
+#endif
 };
 
 // A system call's result: the value, or an error as -1 to -4095 (the
@@ -131,6 +135,19 @@ struct ResourceLimit {
 inline constexpr int protectionNone = 0;
 inline constexpr int protectionRead = 1;
 
+// ---- Start-up ----
+
+// The auxiliary vector's entries that the start-up reads.
+enum AuxiliaryType : std::uintptr_t {
+  auxiliaryEnd = 0,       // AT_NULL
+  auxiliaryPageSize = 6,  // AT_PAGESZ
+  auxiliaryRandom = 25,   // AT_RANDOM: the address of 16 random bytes
+};
+
+#if defined(__x86_64__)
+inline constexpr int architectureSetFs = 0x1002;  // ARCH_SET_FS
+#endif
+
 // ---- Signals ----
 
 enum Signal : int {
@@ -141,6 +158,22 @@ enum Signal : int {
   signalSegment = 11,   // SIGSEGV
   signalPipe = 13,      // SIGPIPE
   signalFileSize = 25,  // SIGXFSZ
+};
+
+// si_code values: 0 or negative for a signal that a process sent (SI_USER,
+// SI_QUEUE, SI_TKILL...), positive for the processor's reports.
+inline constexpr int codeSentByUser = 0;  // SI_USER
+enum FaultCode : int {
+  illegalPrivilegedOpcode = 5,  // ILL_PRVOPC
+  integerDivide = 1,            // FPE_INTDIV
+  integerOverflow = 2,          // FPE_INTOVF
+  floatDivide = 3,              // FPE_FLTDIV
+  floatOverflow = 4,            // FPE_FLTOVF
+  floatUnderflow = 5,           // FPE_FLTUND
+  floatInexact = 6,             // FPE_FLTRES
+  floatInvalid = 7,             // FPE_FLTINV
+  floatSubscript = 8,           // FPE_FLTSUB: subscript out of range
+  segmentBoundCheck = 3,        // SEGV_BNDERR (x86 bound checks)
 };
 
 // The kernel's signal set: one bit for each of its 64 signals.
@@ -163,6 +196,12 @@ struct SignalInfo {
   int errorNumber;
   int code;
   void* address;
+};
+// The whole siginfo_t, as rt_tgsigqueueinfo reads it: SignalInfo, then the
+// rest of the union, zero.
+struct SignalInfoRecord {
+  SignalInfo info;
+  unsigned char rest[128 - sizeof(SignalInfo)];
 };
 
 // The kernel's struct sigaction for rt_sigaction, with the signal-return

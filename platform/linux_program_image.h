@@ -13,9 +13,15 @@ namespace platform::image {
 #if UINTPTR_MAX > 0xFFFFFFFFu
 using Header = Elf64_Ehdr;
 using Segment = Elf64_Phdr;
+using DynamicEntry = Elf64_Dyn;
+using RelocationWithAddend = Elf64_Rela;
+using Relocation = Elf64_Rel;
 #else
 using Header = Elf32_Ehdr;
 using Segment = Elf32_Phdr;
+using DynamicEntry = Elf32_Dyn;
+using RelocationWithAddend = Elf32_Rela;
+using Relocation = Elf32_Rel;
 #endif
 
 // GNU ld, gold and lld define the symbol for every executable, static or

@@ -1,6 +1,22 @@
 // The start-up of the program linked without the C library, between the
 // entry (_start in linux_<processor>.S) and main: what the C library's
-// start-up would otherwise do for this program, and nothing more.
+// start-up and a dynamic loader would otherwise do for this program, and
+// nothing more. In this order:
+//   1. relocate: the program is position independent and loaded wherever the
+//      kernel chooses; its tables of addresses (the global offset table, the
+//      constant tables of function addresses) hold link-time addresses until
+//      the start-up adds the load bias to them;
+//   2. the stack guard: the value that protected functions keep below their
+//      return address and check before they return (-fstack-protector-strong),
+//      from the kernel's random bytes, where the compiler reads it;
+//   3. the relocated data made read-only;
+//   4. main.
+// Until 2 is done no protected function may run (on processors where the
+// compiler reads the guard through the thread pointer, there is none yet),
+// and until 1 is done nothing may read an address from a table: the
+// functions here are not protected, reach the kernel through
+// platformSystemCall itself and read only the program's own headers, whose
+// address the code computes from its own.
 #include <cstddef>
 #include <cstdint>
 
@@ -9,41 +25,171 @@
 #include "platform/linux_system_calls.h"
 #include "platform/platform.h"
 
+#if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
+// Where the compiler reads the guard on these processors: a variable of the
+// program (c_library_calls.cpp, or the C library's in a test program).
+extern "C" std::uintptr_t __stack_chk_guard;
+#endif
+
 namespace {
 
-constexpr std::uintptr_t auxiliaryEnd = 0;       // AT_NULL
-constexpr std::uintptr_t auxiliaryPageSize = 6;  // AT_PAGESZ
+using namespace platform::image;
+
 constexpr std::uintptr_t assumedPageSize = 4096;
 
-// The page size from the auxiliary vector, which follows the arguments and
-// the environment on the initial stack.
-std::uintptr_t pageSizeOf(const std::uintptr_t* initialStack) {
+// What the start-up reads of the program's own headers, in one pass over them.
+struct LoadedImage {
+  std::uintptr_t bias = 0;  // run-time less link-time address
+  const Segment* dynamic = nullptr;
+  const Segment* relocatedData = nullptr;  // PT_GNU_RELRO
+};
+
+[[gnu::no_stack_protector]] LoadedImage loadedImage() {
+  LoadedImage image;
+  bool biasKnown = false;
+  const Segment* segment = segments();
+  for (std::size_t count = segmentCount(); count > 0; --count, ++segment) {
+    switch (segment->p_type) {
+      case PT_LOAD:
+        // The first loaded segment that starts at file offset 0 holds the
+        // header (a segment of zeros only, .bss, may also say offset 0).
+        if (segment->p_offset == 0 && !biasKnown) {
+          biasKnown = true;
+          image.bias = reinterpret_cast<std::uintptr_t>(&header()) - segment->p_vaddr;
+        }
+        break;
+      case PT_DYNAMIC:
+        image.dynamic = segment;
+        break;
+      case PT_GNU_RELRO:
+        image.relocatedData = segment;
+        break;
+      default:
+        break;
+    }
+  }
+  return image;
+}
+
+// What the start-up reads of the auxiliary vector, which follows the
+// arguments and the environment on the initial stack.
+struct AuxiliaryValues {
+  std::uintptr_t pageSize = assumedPageSize;
+  const unsigned char* randomBytes = nullptr;  // 16 of them
+};
+
+[[gnu::no_stack_protector]] AuxiliaryValues auxiliaryValues(const std::uintptr_t* initialStack) {
+  AuxiliaryValues values;
   const std::uintptr_t argumentCount = initialStack[0];
   const std::uintptr_t* entry = initialStack + 1 + argumentCount + 1;
   while (*entry != 0) ++entry;  // the environment
-  for (++entry; entry[0] != auxiliaryEnd; entry += 2) {
-    if (entry[0] == auxiliaryPageSize) return entry[1];
+  for (++entry; entry[0] != platform::kernel::auxiliaryEnd; entry += 2) {
+    if (entry[0] == platform::kernel::auxiliaryPageSize) {
+      values.pageSize = entry[1];
+    } else if (entry[0] == platform::kernel::auxiliaryRandom) {
+      values.randomBytes = reinterpret_cast<const unsigned char*>(entry[1]);
+    }
   }
-  return assumedPageSize;
+  return values;
 }
 
-// Makes the data that is constant once the program is loaded (the segment
-// that the linker marks PT_GNU_RELRO: tables of function addresses among it)
-// read-only, as a dynamic loader would: whole pages from its start up to the
-// last page that it fills to the end. The page size is looked up only for
-// such a segment: position-dependent code leaves none.
-void protectRelocatedData(const std::uintptr_t* initialStack) {
-  using namespace platform::image;
-  for (std::size_t index = 0; index < segmentCount(); ++index) {
-    if (segments()[index].p_type != PT_GNU_RELRO) continue;
-    const std::uintptr_t pageSize = pageSizeOf(initialStack);
-    const std::uintptr_t start = segments()[index].p_vaddr + loadBias();
-    const std::uintptr_t first = start & ~(pageSize - 1);
-    const std::uintptr_t end = (start + segments()[index].p_memsz) & ~(pageSize - 1);
-    if (end > first) {
-      platform::kernel::call(platform::kernel::Call::protectMemory, first, end - first,
-                             platform::kernel::protectionRead);
+// Adds the load bias to every address that the linker left for a loader to
+// fix: the relative relocations of the dynamic section (the only kind that
+// the build lets into the program, cmake/CheckStaticProgram.cmake), with
+// their addend in the entry (RELA) or at the place itself (REL, 32-bit ARM).
+// A program loaded at its link-time address (bias 0), or one without a
+// dynamic section, has nothing to fix.
+[[gnu::no_stack_protector]] void relocate(const LoadedImage& image) {
+  const std::uintptr_t bias = image.bias;
+  if (image.dynamic == nullptr || bias == 0) return;
+  std::uintptr_t withAddend = 0, withAddendSize = 0, plain = 0, plainSize = 0;
+  for (auto* entry = reinterpret_cast<const DynamicEntry*>(image.dynamic->p_vaddr + bias);
+       entry->d_tag != DT_NULL; ++entry) {
+    switch (entry->d_tag) {
+      case DT_RELA:
+        withAddend = entry->d_un.d_ptr + bias;
+        break;
+      case DT_RELASZ:
+        withAddendSize = entry->d_un.d_val;
+        break;
+      case DT_REL:
+        plain = entry->d_un.d_ptr + bias;
+        break;
+      case DT_RELSZ:
+        plainSize = entry->d_un.d_val;
+        break;
+      default:
+        break;
     }
+  }
+  const auto* relocation = reinterpret_cast<const RelocationWithAddend*>(withAddend);
+  for (std::size_t count = withAddendSize / sizeof *relocation; count > 0; --count, ++relocation) {
+    *reinterpret_cast<std::uintptr_t*>(relocation->r_offset + bias) =
+        static_cast<std::uintptr_t>(relocation->r_addend) + bias;
+  }
+  const auto* place = reinterpret_cast<const Relocation*>(plain);
+  for (std::size_t count = plainSize / sizeof *place; count > 0; --count, ++place) {
+    *reinterpret_cast<std::uintptr_t*>(place->r_offset + bias) += bias;
+  }
+}
+
+#if defined(__x86_64__) || defined(__s390x__) || defined(__powerpc64__)
+// On these processors the compiler reads the guard at a fixed offset from the
+// thread pointer, where the C library's thread block keeps it: 0x28 above it
+// on x86-64 (%fs) and s390x (access registers 0 and 1), 0x7010 below it on
+// 64-bit POWER (r13). The program has no threads and no thread-local data,
+// so the thread pointer is set to point at this one word accordingly. In
+// relocated data, so that the start-up makes it read-only with the rest.
+[[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t stackGuard = 0;
+#endif
+
+// Puts `value` where protected functions read the guard.
+[[gnu::no_stack_protector]] void setStackGuard(std::uintptr_t value) {
+#if defined(__x86_64__)
+  stackGuard = value;
+  platformSystemCall(platform::kernel::architectureSetFs,
+                     static_cast<long>(reinterpret_cast<std::uintptr_t>(&stackGuard) - 0x28), 0, 0,
+                     0, static_cast<long>(platform::kernel::Call::architectureControl));
+#elif defined(__s390x__)
+  stackGuard = value;
+  std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuard) - 0x28;
+  __asm__ volatile("sar %%a1, %0\n\tsrlg %0, %0, 32\n\tsar %%a0, %0" : "+d"(threadPointer));
+#elif defined(__powerpc64__)
+  stackGuard = value;
+  const std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuard) + 0x7010;
+  __asm__ volatile("mr 13, %0" : : "r"(threadPointer));
+#else
+  __stack_chk_guard = value;
+#endif
+}
+
+// The guard from the kernel's random bytes, with the byte at its lowest
+// address zero (its low byte on a little-endian processor), as the C
+// library's guard has it: a string read or copied past the end of a buffer
+// stops at the guard instead of revealing or rewriting it.
+[[gnu::no_stack_protector]] std::uintptr_t stackGuardFrom(const unsigned char* random) {
+  unsigned char bytes[sizeof(std::uintptr_t)] = {};
+  if (random != nullptr) {
+    for (std::size_t index = 1; index < sizeof bytes; ++index) bytes[index] = random[index];
+  }
+  std::uintptr_t value;
+  __builtin_memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+// Makes the data that is constant once the program is relocated (the
+// segment that the linker marks PT_GNU_RELRO: the global offset table, the
+// tables of function addresses, the stack guard) read-only, as a dynamic
+// loader would: whole pages from its start up to the last page that it fills
+// to the end.
+void protectRelocatedData(const LoadedImage& image, std::uintptr_t pageSize) {
+  if (image.relocatedData == nullptr) return;
+  const std::uintptr_t start = image.relocatedData->p_vaddr + image.bias;
+  const std::uintptr_t first = start & ~(pageSize - 1);
+  const std::uintptr_t end = (start + image.relocatedData->p_memsz) & ~(pageSize - 1);
+  if (end > first) {
+    platform::kernel::call(platform::kernel::Call::protectMemory, first, end - first,
+                           platform::kernel::protectionRead);
   }
 }
 
@@ -54,7 +200,12 @@ extern "C" int programMain() __asm__("main");
 
 // Called by _start with the initial stack; ends the process with main's
 // result should main return.
-extern "C" [[noreturn]] void platformStart(const std::uintptr_t* initialStack) {
-  protectRelocatedData(initialStack);
+extern "C" [[noreturn, gnu::no_stack_protector]] void platformStart(
+    const std::uintptr_t* initialStack) {
+  const LoadedImage image = loadedImage();
+  relocate(image);
+  const AuxiliaryValues auxiliary = auxiliaryValues(initialStack);
+  setStackGuard(stackGuardFrom(auxiliary.randomBytes));
+  protectRelocatedData(image, auxiliary.pageSize);
   platform::exitProcess(static_cast<std::uint32_t>(programMain()));
 }

@@ -6,8 +6,13 @@
 // The calls that read and write, and that inspect descriptors, go through a
 // table, so that a test can stand in for the kernel: inject EINTR, EAGAIN,
 // short writes and failures, or count the calls while passing them on. The
-// table is constant data; what a test changes is which table is in use.
-// Ending the process and the signal set-up are never routed through it.
+// table is constant data. Which table is in use is decided at link time: the
+// program links linux_system_call_table.cpp, whose systemCalls() is the
+// kernel's table with no pointer in writable memory to choose it; a test
+// program links its own systemCalls() and setSystemCalls() instead
+// (tests/platform/system_call_seam.cpp), and the library's member is then
+// left out. Ending the process and the signal set-up are never routed
+// through it.
 //
 // Each slot has the contract of the system call it is named after and returns
 // the kernel's result: a count or 0 on success, the negated error number on
@@ -71,12 +76,13 @@ struct SystemCalls {
 // The kernel's own calls.
 const SystemCalls& hostSystemCalls();
 
-// The table in use: the kernel's calls unless a test has replaced them.
+// The table in use: in the program, always the kernel's calls; in a test
+// program, the table that its setSystemCalls() put in use.
 const SystemCalls& systemCalls();
 
-// Puts `calls` in use and returns the table used before. The table must
-// outlive its use. Meant for tests; not synchronised with calls running on
-// other threads.
+// Defined by test programs only: puts `calls` in use and returns the table
+// used before. The table must outlive its use. Not synchronised with calls
+// running on other threads.
 const SystemCalls& setSystemCalls(const SystemCalls& calls);
 
 }  // namespace platform

@@ -29,36 +29,28 @@ extern "C" void platformSignalReturn();
 namespace platform {
 namespace {
 
-// A report that names no event of the exception table (an illegal opcode):
-// the platform's own code for an illegal instruction, which the run-time maps
-// to its catch-all code.
-constexpr std::uint32_t statusIllegalInstruction = 0xC000001D;
-
-// si_code values of the processor's reports.
-enum FaultCode : int {
-  illegalPrivilegedOpcode = 5,  // ILL_PRVOPC
-  integerDivide = 1,            // FPE_INTDIV
-  integerOverflow = 2,          // FPE_INTOVF
-  floatDivide = 3,              // FPE_FLTDIV
-  floatOverflow = 4,            // FPE_FLTOVF
-  floatUnderflow = 5,           // FPE_FLTUND
-  floatInexact = 6,             // FPE_FLTRES
-  floatInvalid = 7,             // FPE_FLTINV
-  floatSubscript = 8,           // FPE_FLTSUB: subscript out of range
-  segmentBoundCheck = 3,        // SEGV_BNDERR (x86 bound checks)
-};
-
-// The alternate stack, with an inaccessible guard region right below it: a
-// handler that runs off the stack's end faults there instead of writing over
-// whatever lies below, and the kernel then ends the process. Static, as
-// nothing here may allocate. The guard is as large as the largest page size
-// of the supported processors (64 KiB) and aligned to it, so that it covers
-// whole pages whatever the page size. The stack is large enough for the
+// The alternate stack, with an inaccessible guard region right below it, so
+// that a handler that runs off the stack's end faults there instead of
+// writing over whatever lies below. The kernel takes that fault's stack
+// pointer, now below the alternate stack, for one outside it, and delivers
+// the SIGSEGV again at the top of the alternate stack, over the frames of the
+// handler that ran off its end. Those frames are never returned to: the hook's
+// handler is the run-time's, which ends the process at once when an error is
+// already on its way out (and one always is by the time the shutdown runs
+// here), and otherwise starts that road itself, which does not return.
+// Static, as nothing here may allocate. The guard is as large as the largest
+// page size of the supported processors (64 KiB) and aligned to it, so that it
+// covers whole pages whatever the page size. The stack is large enough for the
 // kernel's signal frame (several KiB with wide vector registers) and the whole
 // shutdown that runs on it.
 constexpr std::size_t guardSize = 64 * 1024;
 constexpr std::size_t alternateStackSize = 64 * 1024;
-alignas(guardSize) unsigned char alternateStackArea[guardSize + alternateStackSize];
+// In a section of its own, which the link puts first among the zeroed data
+// (platform/CMakeLists.txt: the largest alignment first): the guard then
+// begins the zeroed data's mapping, and protecting it splits the mapping in
+// two, not three.
+[[gnu::section(".bss.alternate_stack")]] alignas(
+    guardSize) unsigned char alternateStackArea[guardSize + alternateStackSize];
 
 // How far below the lowest address the stack may grow to a fault still counts
 // as running off its end: the kernel keeps a guard gap of 256 pages below a
@@ -78,10 +70,6 @@ struct TrapState {
   // The guard, the alternate stack and the handlers are set up (once).
   bool actionsSet = false;
   kernel::SignalAction previousActions[hookedSignalCount] = {};
-  // Set once an error is on its way out: a fault from then on ends the
-  // process at once with this code.
-  bool exitOnFault = false;
-  std::uint32_t faultExitCode = 0;
   // The top of the main thread's stack as seen at installation (the program
   // is single-threaded); a fault between it and its size limit (read when a
   // fault comes) means that the stack has run out.
@@ -106,7 +94,7 @@ bool isStackOverflow(std::uintptr_t faultAddress) {
 // True for a signal that a process sent rather than the processor raised:
 // on Linux every such code is 0 or negative (SI_USER, SI_QUEUE, SI_TKILL...).
 bool sentByProcess(const kernel::SignalInfo* info) {
-  return info->code <= 0;
+  return info->code <= kernel::codeSentByUser;
 }
 
 // The platform exception code of the processor event that a signal reports.
@@ -114,28 +102,28 @@ std::uint32_t exceptionCodeOf(int signal, const kernel::SignalInfo* info) {
   switch (signal) {
     case kernel::signalFloat:
       switch (info->code) {
-        case integerDivide:
+        case kernel::integerDivide:
           return statusIntegerDivideByZero;
-        case integerOverflow:
+        case kernel::integerOverflow:
           return statusIntegerOverflow;
-        case floatDivide:
+        case kernel::floatDivide:
           return statusFloatDivideByZero;
-        case floatOverflow:
+        case kernel::floatOverflow:
           return statusFloatOverflow;
-        case floatUnderflow:
+        case kernel::floatUnderflow:
           return statusFloatUnderflow;
-        case floatInexact:
+        case kernel::floatInexact:
           return statusFloatInexactResult;
-        case floatInvalid:
+        case kernel::floatInvalid:
           return statusFloatInvalidOperation;
-        case floatSubscript:
+        case kernel::floatSubscript:
           return statusArrayBoundsExceeded;
         default:
           return statusIllegalInstruction;
       }
     case kernel::signalSegment:
 #if defined(__x86_64__)
-      if (info->code == segmentBoundCheck) return statusArrayBoundsExceeded;
+      if (info->code == kernel::segmentBoundCheck) return statusArrayBoundsExceeded;
 #endif
       return isStackOverflow(reinterpret_cast<std::uintptr_t>(info->address))
                  ? statusStackOverflow
@@ -143,7 +131,7 @@ std::uint32_t exceptionCodeOf(int signal, const kernel::SignalInfo* info) {
     case kernel::signalBus:
       return statusAccessViolation;
     case kernel::signalIllegal:
-      return info->code == illegalPrivilegedOpcode ? statusPrivilegedInstruction
+      return info->code == kernel::illegalPrivilegedOpcode ? statusPrivilegedInstruction
                                                    : statusIllegalInstruction;
     default:
       return statusIllegalInstruction;
@@ -178,11 +166,13 @@ void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
     }
     return;
   }
-  if (trapState.exitOnFault) {
-    // A fault while an error is on its way out: reporting it would start the
-    // same road again, and fault again.
-    exitProcess(trapState.faultExitCode);
+#if defined(__arm__)
+  // 32-bit ARM has no division fault; the program's raise() reports a
+  // division by zero in libgcc's routines with the routine's address.
+  if (signal == kernel::signalFloat && info->code == kernel::integerDivide) {
+    hook->handler(exceptionCodeOf(signal, info), reinterpret_cast<std::uintptr_t>(info->address));
   }
+#endif
   hook->handler(exceptionCodeOf(signal, info), kernel::interruptedInstruction(context));
 }
 
@@ -224,11 +214,6 @@ void removeTrapHook() {
   // action from before back and lets the instruction fault again under it.
   // That spares a process on its way out a system call for each signal.
   trapState.hook = nullptr;
-}
-
-void exitOnFault(std::uint32_t code) {
-  trapState.faultExitCode = code;
-  trapState.exitOnFault = true;
 }
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {

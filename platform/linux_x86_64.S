@@ -12,6 +12,7 @@
         .weak   _start
         .type   _start, @function
 _start:
+        endbr64
         xor     %ebp, %ebp              // the outermost frame
         mov     %rsp, %rdi              // the initial stack
         and     $-16, %rsp              // the call sees the stack aligned
@@ -27,6 +28,7 @@ _start:
         .globl  platformSystemCall
         .type   platformSystemCall, @function
 platformSystemCall:
+        endbr64
         mov     %r9, %rax
         mov     %rcx, %r10
         syscall
@@ -39,9 +41,26 @@ platformSystemCall:
         .globl  platformSignalReturn
         .type   platformSignalReturn, @function
 platformSignalReturn:
+        endbr64
         mov     $__NR_rt_sigreturn, %eax
         syscall
         .size   platformSignalReturn, . - platformSignalReturn
 
 // The stack need not be executable.
         .section .note.GNU-stack, "", %progbits
+
+// The program property that the compiled code carries too (-fcf-protection):
+// every function here starts with the branch-target mark endbr64 and returns
+// by a plain ret, so it keeps the program fit for indirect-branch tracking and
+// a shadow stack. The linker gives the program the property only when every
+// file has it.
+        .section .note.gnu.property, "a"
+        .p2align 3
+        .long   4                       // name size
+        .long   16                      // description size
+        .long   5                       // NT_GNU_PROPERTY_TYPE_0
+        .asciz  "GNU"
+        .long   0xc0000002              // GNU_PROPERTY_X86_FEATURE_1_AND
+        .long   4                       // its size
+        .long   3                       // IBT and SHSTK
+        .p2align 3

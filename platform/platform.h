@@ -107,14 +107,12 @@ struct TrapHook {
 // Installs the process-wide trap hook (on Linux, signal handlers on an
 // alternate stack with an inaccessible guard region below it; on Windows the
 // unhandled-exception filter) and removes it again. `hook` must outlive its
-// installation. Installing again replaces the hook.
+// installation. Installing again replaces the hook. Every processor exception
+// reaches the handler, also one raised while the handler itself runs (a fault
+// on the road out of a run-time error): what to do then is the handler's
+// decision.
 void installTrapHook(const TrapHook& hook);
 void removeTrapHook();
-
-// From this call on, a processor exception ends the process at once with
-// `code`, without reaching the hook: for the road out of a run-time error,
-// which a fault must not start again. Async-signal-safe.
-void exitOnFault(std::uint32_t code);
 
 // The address of code in this executable as its symbol tables know it (the
 // run-time address less the load bias), so that a debugger or addr2line can

@@ -28,10 +28,6 @@ struct TrapState {
   // The hook in use; null when none is.
   const TrapHook* hook = nullptr;
   bool installed = false;
-  // Set once an error is on its way out: an exception from then on ends the
-  // process at once with this code.
-  bool exitOnFault = false;
-  std::uint32_t faultExitCode = 0;
   LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
 };
 TrapState trapState;
@@ -40,11 +36,6 @@ LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* pointers) {
   const TrapHook* hook = trapState.hook;
   if (hook == nullptr || pointers == nullptr || pointers->ExceptionRecord == nullptr) {
     return EXCEPTION_CONTINUE_SEARCH;
-  }
-  if (trapState.exitOnFault) {
-    // An exception while an error is on its way out: reporting it would
-    // start the same road again, and fault again.
-    exitProcess(trapState.faultExitCode);
   }
   const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
   // A floating-point exception of the processor's own x87 unit stays pending
@@ -106,11 +97,6 @@ void removeTrapHook() {
   trapState.previousFilter = nullptr;
   trapState.hook = nullptr;
   trapState.installed = false;
-}
-
-void exitOnFault(std::uint32_t code) {
-  trapState.faultExitCode = code;
-  trapState.exitOnFault = true;
 }
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {

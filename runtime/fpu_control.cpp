@@ -3,7 +3,7 @@
 #include "extended/fpu_environment.h"
 #include "runtime/runtime_internal.h"
 
-std::uint16_t defaultFpuControl = defaultFpuControlAtLoad;
+std::uint16_t defaultFpuControl;
 
 const FpuMaskSource platformFpuMaskSource = {
     platform::keyboardType,
@@ -11,7 +11,7 @@ const FpuMaskSource platformFpuMaskSource = {
     platform::queryRegistryValue,
     platform::closeRegistryKey,
 };
-const FpuMaskSource* fpuMaskSource = &platformFpuMaskSource;
+const FpuMaskSource* fpuMaskSource;
 
 namespace {
 
@@ -21,21 +21,27 @@ constexpr std::int32_t keyboardSubtypePc98A = 0x0D00;
 constexpr std::int32_t keyboardSubtypePc98B = 0x0400;
 constexpr std::uint16_t controlWordKeptBits = 0xFFC0;
 
+const FpuMaskSource& maskSource() {
+  return fpuMaskSource != nullptr ? *fpuMaskSource : platformFpuMaskSource;
+}
+
 }  // namespace
 
 bool fpuMaskKeyboardCondition() {
-  if (fpuMaskSource->keyboardType(0) != keyboardTypeJapanese) return false;
-  const std::int32_t subtype = fpuMaskSource->keyboardType(1) & keyboardSubtypeBits;
+  const FpuMaskSource& source = maskSource();
+  if (source.keyboardType(0) != keyboardTypeJapanese) return false;
+  const std::int32_t subtype = source.keyboardType(1) & keyboardSubtypeBits;
   return subtype == keyboardSubtypePc98A || subtype == keyboardSubtypePc98B;
 }
 
 void fpuMaskOverride() {
+  const FpuMaskSource& source = maskSource();
   std::uint32_t value = defaultFpuControl;
   platform::RegistryKey key = 0;
-  if (fpuMaskSource->openRegistryKey(fpuMaskKeyName, key)) {
+  if (source.openRegistryKey(fpuMaskKeyName, key)) {
     // A failed query leaves `value` as it was; the key is closed either way.
-    fpuMaskSource->queryRegistryValue(key, fpuMaskValueName, value);
-    fpuMaskSource->closeRegistryKey(key);
+    source.queryRegistryValue(key, fpuMaskValueName, value);
+    source.closeRegistryKey(key);
   }
   defaultFpuControl = static_cast<std::uint16_t>((defaultFpuControl & controlWordKeptBits) |
                                                  (value & extended::exceptionMaskBits));

@@ -15,16 +15,13 @@ constexpr StartupEntry runtimeEntries[] = {
     {initRuntimeLibrary, finalizeRuntimeLibrary},
 };
 
-// The run-time's hook for processor exceptions, in constant data.
+// The run-time's hooks for processor exceptions and for the extended model's
+// traps, in constant data.
 constexpr platform::TrapHook runtimeTrapHook = {topLevelExceptionHandler};
+constexpr extended::TrapHook runtimeModelTrapHook = {topLevelExceptionHandler};
 
 // The table that initRuntime ran, whose shutdown steps terminateProgram runs.
 const StartupTable* activeTable = nullptr;
-
-// A run-time error has been raised: runtimeError never leaves exitCode at 0.
-bool runtimeErrorRaised() {
-  return exitCode != 0;
-}
 
 // The check after closing the standard streams at shutdown. Closing writes out
 // what ConsoleOut still holds for a file or a pipe, which for such output is
@@ -45,12 +42,14 @@ const StartupTable startupTable = {runtimeEntries,
 std::int32_t startedCount = 0;
 
 void initRuntime(const StartupTable& table) {
+  // The control word's value at load, before the hook that may load it.
+  defaultFpuControl = defaultFpuControlAtLoad;
   // The hook first: a processor exception in a start-up step already ends the
   // program through topLevelExceptionHandler.
   activeTable = &table;
   platform::initPlatform();
   platform::installTrapHook(runtimeTrapHook);
-  extended::setTrapHook(topLevelExceptionHandler);
+  extended::setTrapHook(&runtimeModelTrapHook);
 
   while (startedCount < table.count) {
     const StartupEntry& entry = table.entries[startedCount];

@@ -41,7 +41,7 @@ const std::uint8_t errorKindCodes[errorKindTableSize] = {
     229,
 };
 
-char errorMessage[errorMessageLength + 1] = "Runtime error     at 00000000";
+char errorMessage[errorMessageLength + 1];
 
 namespace {
 
@@ -81,11 +81,8 @@ std::uint8_t pendingIoCode() {
 
 void runtimeError(std::uint8_t code, std::uintptr_t address) {
   errorAddress = address;
+  // From here on a nonzero exitCode says that an error is on its way out.
   exitCode = code != 0 ? code : catchAllErrorCode;
-  // A fault on the way out (writing the message, closing the streams) ends
-  // the process at once with this error's code: reporting it would take the
-  // same road again.
-  platform::exitOnFault(static_cast<std::uint32_t>(exitCode));
   terminateProgram();
 }
 
@@ -122,6 +119,10 @@ std::uint8_t mapExceptionCode(std::uint32_t exceptionCode) {
 }
 
 void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address) {
+  // A fault on the way out of an error (writing the message, closing the
+  // streams) ends the process at once with that error's code: reporting it
+  // would take the same road again, and fault again.
+  if (runtimeErrorRaised()) platform::exitProcess(static_cast<std::uint32_t>(exitCode));
   // No pending floating-point exception may trap again during shutdown.
   resetFpu();
   runtimeError(mapExceptionCode(exceptionCode), platform::moduleCodeAddress(address));
@@ -130,10 +131,11 @@ void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t addres
 void formatErrorMessage() {
   static constexpr char hexDigits[] = "0123456789ABCDEF";
 
-  // Code field: decimal, right-aligned, at least one digit.
-  for (int position = codeFieldFirst; position <= codeFieldLast; ++position) {
-    errorMessage[position] = ' ';
+  for (int position = 0; position < errorMessageLength; ++position) {
+    errorMessage[position] = errorMessageTemplate[position];
   }
+
+  // Code field: decimal, right-aligned, at least one digit.
   auto code = static_cast<std::uint32_t>(exitCode);
   int position = codeFieldLast;
   do {

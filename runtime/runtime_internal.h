@@ -14,12 +14,20 @@
 inline constexpr std::uint16_t defaultFpuControlAtLoad = 0x1332;
 // The control word loaded at start-up and on the exception paths:
 // defaultFpuControlAtLoad, unless the mask override replaced its mask bits.
+// Zero at load (the program keeps no initialised writable data): initRuntime
+// gives it defaultFpuControlAtLoad before anything can load it.
 extern std::uint16_t defaultFpuControl;
 
 // The exit code and the code address of the pending run-time error (nonzero
 // address: a message is due at shutdown).
 extern std::int32_t exitCode;
 extern std::uintptr_t errorAddress;
+
+// A run-time error has been raised and is on its way out: runtimeError never
+// leaves exitCode at 0.
+inline bool runtimeErrorRaised() {
+  return exitCode != 0;
+}
 
 // Entries whose start-up has begun.
 extern std::int32_t startedCount;
@@ -39,7 +47,8 @@ void resetFpu();
 void fpuMaskOverride();
 
 // Where the keyboard type and the registry value come from. fpuMaskSource
-// points at the platform's queries; tests point it at stand-ins.
+// is null for the platform's queries (platformFpuMaskSource); tests point it
+// at stand-ins.
 struct FpuMaskSource {
   std::int32_t (*keyboardType)(std::int32_t which);
   bool (*openRegistryKey)(const char* subKey, platform::RegistryKey& key);
@@ -67,7 +76,9 @@ bool fpuMaskKeyboardCondition();
 std::uint8_t mapExceptionCode(std::uint32_t exceptionCode);
 // The process-wide handler of processor exceptions and extended-model traps:
 // resets the floating-point environment and raises the mapped error at the
-// module address of `address` (a run-time address). Async-signal-safe.
+// module address of `address` (a run-time address); while an error is already
+// on its way out, ends the process at once with that error's code instead.
+// Async-signal-safe.
 [[noreturn]] void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address);
 // Fills the message template from exitCode and errorAddress (low 32 bits).
 void formatErrorMessage();
@@ -100,9 +111,12 @@ extern const std::uint8_t errorKindCodes[errorKindTableSize];
 // exception code that has no row of its own.
 inline constexpr std::uint8_t catchAllErrorCode = 255;
 
-// The message: "Runtime error ccc at aaaaaaaa", filled in place at shutdown,
-// zero-terminated for the message box.
+// The message: "Runtime error ccc at aaaaaaaa", filled from its template at
+// shutdown, zero-terminated for the message box. The template is constant
+// and the message zeroed at load, so that the program keeps no initialised
+// writable data.
 inline constexpr int errorMessageLength = 29;
+inline constexpr char errorMessageTemplate[errorMessageLength + 1] = "Runtime error     at 00000000";
 extern char errorMessage[errorMessageLength + 1];
 inline constexpr const char* errorMessageCaption = "Error";
 

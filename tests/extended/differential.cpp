@@ -23,6 +23,7 @@ void recordTrap(std::uint32_t exceptionCode, std::uintptr_t callerAddress) {
     trapLog.firstAddress = callerAddress;
   }
 }
+constexpr extended::TrapHook recordTrapHook = {recordTrap};
 
 Extended scalarResult(std::uint64_t bits) {
   return Extended{bits, 0};
@@ -79,7 +80,7 @@ std::uint32_t priorityCode(std::uint16_t unmasked) {
 }
 
 Outcome runOnModel(Operation op, const Operands& x, std::uint16_t controlWord) {
-  extended::setTrapHook(recordTrap);
+  extended::setTrapHook(&recordTrapHook);
   extended::loadControlWord(controlWord);
   extended::clearStatus();
   trapLog = TrapLog{};

@@ -43,12 +43,13 @@ std::vector<Trap> traps;
 void recordTrap(std::uint32_t code, std::uintptr_t address) {
   traps.push_back({code, address});
 }
+constexpr extended::TrapHook recordTrapHook = {recordTrap};
 
 class ExtendedSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
     extended::resetEnvironment();
-    extended::setTrapHook(recordTrap);
+    extended::setTrapHook(&recordTrapHook);
     traps.clear();
   }
   void TearDown() override {

@@ -1,6 +1,8 @@
 // The program as the kernel loads it, read from its ELF file: linked without
 // the C library, it starts at its own entry with nothing run before it, and it
-// keeps the protections that a C library's start-up would have given it.
+// keeps the protections that the distributions give their own programs: a
+// random load address, read-only relocated data, stack canaries, and branch
+// protection where the processor has it.
 #include <elf.h>
 
 #include <cstdint>
@@ -19,11 +21,15 @@ using ElfHeader = Elf64_Ehdr;
 using ElfSegment = Elf64_Phdr;
 using ElfSection = Elf64_Shdr;
 using ElfSymbol = Elf64_Sym;
+using ElfDynamic = Elf64_Dyn;
+using ElfNote = Elf64_Nhdr;
 #else
 using ElfHeader = Elf32_Ehdr;
 using ElfSegment = Elf32_Phdr;
 using ElfSection = Elf32_Shdr;
 using ElfSymbol = Elf32_Sym;
+using ElfDynamic = Elf32_Dyn;
+using ElfNote = Elf32_Nhdr;
 #endif
 
 // The program file, for the processor that runs this test.
@@ -39,18 +45,57 @@ class ProgramImage : public testing::Test {
   const ElfHeader& header() const { return *reinterpret_cast<const ElfHeader*>(bytes_.data()); }
 
   std::vector<ElfSegment> segments() const {
-    const auto* first = reinterpret_cast<const ElfSegment*>(bytes_.data() + header().e_phoff);
-    return {first, first + header().e_phnum};
+    return tableAt<ElfSegment>(header().e_phoff, header().e_phnum);
   }
 
   std::vector<ElfSection> sections() const {
-    const auto* first = reinterpret_cast<const ElfSection*>(bytes_.data() + header().e_shoff);
-    return {first, first + header().e_shnum};
+    return tableAt<ElfSection>(header().e_shoff, header().e_shnum);
   }
 
   std::string sectionName(const ElfSection& section) const {
-    const ElfSection& names = sections()[header().e_shstrndx];
+    const ElfSection names = sections()[header().e_shstrndx];
     return reinterpret_cast<const char*>(bytes_.data() + names.sh_offset + section.sh_name);
+  }
+
+  // The entries of the dynamic section; none when there is no such section.
+  std::vector<ElfDynamic> dynamicEntries() const {
+    std::vector<ElfDynamic> entries;
+    for (const ElfSegment& segment : segments()) {
+      if (segment.p_type != PT_DYNAMIC) continue;
+      const auto* entry = reinterpret_cast<const ElfDynamic*>(bytes_.data() + segment.p_offset);
+      for (; entry->d_tag != DT_NULL; ++entry) entries.push_back(*entry);
+    }
+    return entries;
+  }
+
+  // The value of a dynamic entry; 0 when there is none.
+  std::uintptr_t dynamicValue(std::intptr_t tag) const {
+    for (const ElfDynamic& entry : dynamicEntries()) {
+      if (entry.d_tag == tag) return entry.d_un.d_val;
+    }
+    return 0;
+  }
+
+  // The feature bits of a GNU program property (`type`) in the property note;
+  // 0 when the program has none.
+  std::uint32_t programProperty(std::uint32_t type) const {
+    for (const ElfSegment& segment : segments()) {
+      if (segment.p_type != PT_GNU_PROPERTY) continue;
+      const unsigned char* note = bytes_.data() + segment.p_offset;
+      const auto& noteHeader = *reinterpret_cast<const ElfNote*>(note);
+      if (noteHeader.n_type != NT_GNU_PROPERTY_TYPE_0) continue;
+      const unsigned char* property = note + sizeof noteHeader + ((noteHeader.n_namesz + 3) & ~3u);
+      const unsigned char* end = property + noteHeader.n_descsz;
+      while (property + 8 <= end) {
+        std::uint32_t propertyType, size, bits = 0;
+        std::memcpy(&propertyType, property, 4);
+        std::memcpy(&size, property + 4, 4);
+        if (size >= 4) std::memcpy(&bits, property + 8, 4);
+        if (propertyType == type) return bits;
+        property += 8 + ((size + sizeof(std::uintptr_t) - 1) & ~(sizeof(std::uintptr_t) - 1));
+      }
+    }
+    return 0;
   }
 
   // The addresses of the functions in the symbol table.
@@ -76,7 +121,7 @@ class ProgramImage : public testing::Test {
   std::uintptr_t symbol(const std::string& name) const {
     for (const ElfSection& table : sections()) {
       if (table.sh_type != SHT_SYMTAB) continue;
-      const ElfSection& strings = sections()[table.sh_link];
+      const ElfSection strings = sections()[table.sh_link];
       const auto* symbols = reinterpret_cast<const ElfSymbol*>(bytes_.data() + table.sh_offset);
       for (std::size_t index = 0; index < table.sh_size / sizeof(ElfSymbol); ++index) {
         const char* symbolName = reinterpret_cast<const char*>(bytes_.data() + strings.sh_offset +
@@ -89,18 +134,88 @@ class ProgramImage : public testing::Test {
   }
 
  private:
+  // A copy of `count` entries at `offset` in the file.
+  template <typename Entry>
+  std::vector<Entry> tableAt(std::size_t offset, std::size_t count) const {
+    std::vector<Entry> table(count);
+    if (count > 0 && offset + count * sizeof(Entry) <= bytes_.size()) {
+      std::memcpy(table.data(), bytes_.data() + offset, count * sizeof(Entry));
+    }
+    return table;
+  }
+
   std::vector<unsigned char> bytes_;
 };
 
 TEST_F(ProgramImage, StartsAtItsOwnEntryWithNoLoaderAndNoCLibrary) {
   for (const ElfSegment& segment : segments()) {
     EXPECT_NE(segment.p_type, PT_INTERP) << "a dynamic loader is named";
-    EXPECT_NE(segment.p_type, PT_DYNAMIC) << "the program is linked dynamically";
     EXPECT_NE(segment.p_type, PT_TLS) << "thread-local data that no start-up sets up";
+  }
+  // The dynamic section holds the program's own relocations and flags only.
+  for (const ElfDynamic& entry : dynamicEntries()) {
+    EXPECT_NE(entry.d_tag, DT_NEEDED) << "a library is needed";
+    EXPECT_NE(entry.d_tag, DT_TEXTREL) << "relocations in the code";
+    EXPECT_NE(entry.d_tag, DT_JMPREL) << "relocations left to a loader";
   }
   ASSERT_NE(symbol("platformStart"), 0u);
   EXPECT_EQ(header().e_entry, symbol("_start"));
   EXPECT_EQ(symbol("__libc_start_main"), 0u);
+}
+
+// Position independent, so that the kernel loads it at a random address: an
+// ELF file of type DYN marked as a program (DF_1_PIE), with relocations bound
+// at load (BIND_NOW), whose relocated data lies in the segment that the
+// start-up makes read-only (PT_GNU_RELRO).
+TEST_F(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
+  EXPECT_EQ(header().e_type, ET_DYN) << "linked at a fixed address";
+  EXPECT_NE(dynamicValue(DT_FLAGS_1) & DF_1_PIE, 0u) << "not marked as a program";
+  EXPECT_TRUE((dynamicValue(DT_FLAGS) & DF_BIND_NOW) != 0 || (dynamicValue(DT_FLAGS_1) & DF_1_NOW))
+      << "no immediate binding";
+  std::uintptr_t relroFirst = 0;
+  std::uintptr_t relroEnd = 0;
+  for (const ElfSegment& segment : segments()) {
+    if (segment.p_type == PT_GNU_RELRO) {
+      relroFirst = segment.p_vaddr;
+      relroEnd = segment.p_vaddr + segment.p_memsz;
+    }
+  }
+  ASSERT_LT(relroFirst, relroEnd) << "no PT_GNU_RELRO segment";
+  // Every place that the start-up relocates becomes read-only after it.
+  const std::uintptr_t relocations = dynamicValue(DT_RELA) + dynamicValue(DT_REL);
+  const std::uintptr_t size = dynamicValue(DT_RELASZ) + dynamicValue(DT_RELSZ);
+  const std::uintptr_t entrySize = dynamicValue(DT_RELAENT) + dynamicValue(DT_RELENT);
+  ASSERT_GT(entrySize, 0u);
+  for (const ElfSection& section : sections()) {
+    if (section.sh_addr != relocations || section.sh_type == SHT_NOBITS) continue;
+    for (std::uintptr_t offset = 0; offset + entrySize <= size; offset += entrySize) {
+      std::uintptr_t place;
+      std::memcpy(&place, contents(section) + offset, sizeof place);
+      EXPECT_TRUE(place >= relroFirst && place < relroEnd)
+          << "a relocated place outside the read-only segment: " << std::hex << place;
+    }
+  }
+}
+
+// Compiled with stack canaries: the check's failure is there, and its own.
+TEST_F(ProgramImage, ChecksItsStackCanaries) {
+  EXPECT_NE(symbol("__stack_chk_fail"), 0u) << "no function is protected";
+}
+
+// The processor's branch protection, as the program's property note states
+// it to the kernel: on x86-64 indirect-branch tracking and shadow stacks, on
+// 64-bit ARM branch-target identification and pointer authentication. Every
+// file of the program must carry the property for the program to have it.
+TEST_F(ProgramImage, CarriesTheBranchProtectionOfItsProcessor) {
+#if defined(__x86_64__)
+  constexpr std::uint32_t x86Features = 0xc0000002;  // GNU_PROPERTY_X86_FEATURE_1_AND
+  EXPECT_EQ(programProperty(x86Features), 3u) << "IBT and SHSTK";
+#elif defined(__aarch64__)
+  constexpr std::uint32_t armFeatures = 0xc0000000;  // GNU_PROPERTY_AARCH64_FEATURE_1_AND
+  EXPECT_EQ(programProperty(armFeatures), 3u) << "BTI and PAC";
+#else
+  GTEST_SKIP() << "no branch protection on this processor";
+#endif
 }
 
 TEST_F(ProgramImage, RunsNoConstructorsBeforeItsEntry) {

@@ -148,6 +148,7 @@ std::uint32_t trappedCode = 0;
 void recordTrap(std::uint32_t code, std::uintptr_t) {
   trappedCode = code;
 }
+constexpr extended::TrapHook recordTrapHook = {recordTrap};
 
 TEST_F(StartupEnvironment, OverriddenMasksDecideWhatTraps) {
   const Extended one = extended::make(false, extended::exponentBias, extended::integerBit);
@@ -155,7 +156,7 @@ TEST_F(StartupEnvironment, OverriddenMasksDecideWhatTraps) {
   fpuMaskSource = &standInSource;
   answerWith({7, 0x0D00, true, true, 0x3F});
   initRuntimeLibrary();
-  extended::setTrapHook(recordTrap);
+  extended::setTrapHook(&recordTrapHook);
   trappedCode = 0;
   extended::divide(one, extended::positiveZero);
   EXPECT_EQ(trappedCode, 0u);

@@ -53,12 +53,13 @@ inline std::vector<std::uint32_t> trapCodes;
 inline void recordTrap(std::uint32_t code, std::uintptr_t) {
   trapCodes.push_back(code);
 }
+inline constexpr extended::TrapHook recordTrapHook = {recordTrap};
 
 // The program's environment, with traps recorded in trapCodes.
 inline void enterProgramEnvironment() {
   extended::resetEnvironment();
   extended::loadControlWord(defaultFpuControlAtLoad);
-  extended::setTrapHook(recordTrap);
+  extended::setTrapHook(&recordTrapHook);
   trapCodes.clear();
 }
 inline void leaveProgramEnvironment() {
