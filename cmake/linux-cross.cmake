@@ -7,7 +7,9 @@
 #   QUADSOLVE_CROSS_PROCESSOR  CMAKE_SYSTEM_PROCESSOR (aarch64, s390x, ...)
 #   QUADSOLVE_CROSS_TRIPLET    the compilers' prefix (aarch64-linux-gnu, ...)
 #   QUADSOLVE_CROSS_QEMU       the emulator (qemu-aarch64, ...)
-# and may set QUADSOLVE_CROSS_CODE_FLAGS, compiler options of its processor.
+# and may set QUADSOLVE_CROSS_CODE_FLAGS, compiler options of its processor,
+# and QUADSOLVE_CROSS_QEMU_OPTIONS, the emulator's options (the processor it
+# emulates).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${QUADSOLVE_CROSS_PROCESSOR})
 
@@ -31,7 +33,7 @@ set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off ${QUADSOLVE_CROSS_CODE_FLAGS}")
 set(CMAKE_C_FLAGS_INIT "-ffp-contract=off ${QUADSOLVE_CROSS_CODE_FLAGS}")
 
 find_program(QUADSOLVE_QEMU ${QUADSOLVE_CROSS_QEMU} REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR "${QUADSOLVE_QEMU}")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${QUADSOLVE_QEMU}" ${QUADSOLVE_CROSS_QEMU_OPTIONS})
 
 # GoogleTest is compiled from its Debian sources with this toolchain.
 set(GTest_DIR "${CMAKE_CURRENT_LIST_DIR}/googletest" CACHE PATH "")

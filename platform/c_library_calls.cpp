@@ -92,7 +92,9 @@ extern "C" int raise(int signal) {
 // The stack guard, where the compiler reads it on these processors; the
 // start-up sets it before any protected function runs (linux_start.cpp). In
 // relocated data, so that the start-up makes it read-only with the rest.
-extern "C" [[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t __stack_chk_guard = 0;
+extern "C" {
+[[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t __stack_chk_guard = 0;
+}
 #endif
 
 // A protected function found its guard overwritten: its stack is no longer

@@ -3,10 +3,18 @@
 //
 // Built without the sanitizers: the faults must reach the hook as the
 // processor raises them.
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "exceptions/exception_codes.h"
 #include "gtest/gtest.h"
@@ -85,6 +93,70 @@ TEST(TrapHook, EachFaultDeliversTheCodeOfItsEvent) {
     ASSERT_EQ(::read(report.readEnd.get(), &code, sizeof code), static_cast<ssize_t>(sizeof code));
     EXPECT_EQ(code, fault.code);
   }
+}
+
+// The permissions of the mapping of this process that holds `address`, as
+// /proc/self/maps shows them ("rw-p"); empty when none does.
+std::string permissionsAt(std::uintptr_t address) {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    std::uintptr_t first = 0, end = 0;
+    char permissions[5] = {};
+    if (std::sscanf(line.c_str(), "%zx-%zx %4s", &first, &end, permissions) == 3 &&
+        address >= first && address < end) {
+      return permissions;
+    }
+  }
+  return "";
+}
+
+// The alternate stack that the handlers run on has a guard below it that can
+// be neither read nor written: a handler that runs off the stack's end faults
+// there instead of reading or overwriting whatever lies below.
+TEST(TrapHook, AlternateStackHasAnInaccessibleGuardBelowIt) {
+  const int status = testing_support::runInChild([] {
+    platform::installTrapHook(reportHook);
+    stack_t stack{};
+    if (sigaltstack(nullptr, &stack) != 0 || stack.ss_sp == nullptr) return 2;
+    const auto base = reinterpret_cast<std::uintptr_t>(stack.ss_sp);
+    if (permissionsAt(base) != "rw-p") return 3;
+    if (permissionsAt(base - 1) != "---p") return 4;
+    return 0;
+  });
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "wait status " << status << " (2: no alternate stack, 3: not writable, 4: guard accessible)";
+}
+
+// Whether a fault is a stack overflow depends on the stack's size limit
+// (RLIMIT_STACK): with a small limit, an access 16 MiB below the stack's top
+// lies beyond the stack and its guard gap, an access violation, not the
+// stack's overflow. With the limit read from another resource (unlimited)
+// it would pass for an overflow.
+TEST(TrapHook, FaultBeyondTheStackSizeLimitIsAnAccessViolation) {
+  auto report = testing_support::makePipe();
+  const int status = testing_support::runInChild([&] {
+    reportFd = report.writeEnd.get();
+    const rlimit limit = {1 << 20, 1 << 20};
+    if (setrlimit(RLIMIT_STACK, &limit) != 0) return 2;
+    platform::installTrapHook(reportHook);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    const auto top = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    const std::uintptr_t below = (top - (std::uintptr_t{16} << 20)) & ~(pageSize - 1);
+    void* page = mmap(reinterpret_cast<void*>(below), pageSize, PROT_NONE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    if (page != reinterpret_cast<void*>(below)) return 3;  // something is mapped there
+    *static_cast<volatile char*>(page) = 1;
+    return 1;
+  });
+  report.writeEnd.reset();
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
+    GTEST_SKIP() << "the address space below the stack is taken here";
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  std::uint32_t code = 0;
+  ASSERT_EQ(::read(report.readEnd.get(), &code, sizeof code), static_cast<ssize_t>(sizeof code));
+  EXPECT_EQ(code, platform::statusAccessViolation);
 }
 
 }  // namespace

@@ -427,6 +427,19 @@ TEST(StartupTable, FaultInAShutdownStepGoesOnWithTheRemainingSteps) {
   expectMessageAfter(run.out, "out", "216");
 }
 
+// A fault's shutdown runs on the alternate signal stack; a step that runs off
+// its end faults in the guard below it, and the kernel delivers that fault at
+// the top of the alternate stack again. The error is already on its way out,
+// so the process ends at once with its code: no later step, no second
+// message.
+TEST(StartupTable, StackOverflowInAFaultsShutdownEndsWithTheFaultsCode) {
+  const ProbeRun run = runProbe({"shutdown-overflow"}, Output::file);
+  EXPECT_TRUE(run.exited) << "signal " << run.signal;
+  EXPECT_EQ(run.exitCode, 216);
+  EXPECT_EQ(run.err, "+L-O");
+  expectMessageAfter(run.out, "out", "216");
+}
+
 // ---- a failure to write the held output at shutdown ----
 
 TEST(ShutdownFailure, LostOutputEndsWithTheWriteFailuresCode) {

@@ -16,6 +16,9 @@
 //   fp-zero-divide | fp-overflow | fp-invalid    an unmasked extended trap
 //   order | order-startup-error | order-shutdown-fault
 //                     a start-up table whose steps write markers to stderr
+//   shutdown-overflow a null access, whose shutdown (on the alternate signal
+//                     stack) runs a step that recurses until the stack is
+//                     gone
 //   message-write-fault
 //                     as io 106, with every write faulting (marker W)
 //
@@ -81,12 +84,21 @@ void stopFaulting() {
   *nowhere = 1;
 }
 
+[[gnu::noinline]] unsigned long recurse(unsigned long depth, unsigned long limit);
+
+void stopOverflowing() {
+  marker("-O");
+  recurse(0, static_cast<unsigned long>(-1) - static_cast<unsigned long>(startedCount));
+}
+
 constexpr StartupEntry orderEntries[] = {
     {startA, stopA}, {startLibrary, stopLibrary}, {startB, stopB}, {startC, stopC}};
 constexpr StartupEntry startupErrorEntries[] = {
     {startA, stopA}, {startLibrary, stopLibrary}, {startBFailing, stopB}, {startC, stopC}};
 constexpr StartupEntry shutdownFaultEntries[] = {
     {startA, stopA}, {startLibrary, stopLibrary}, {nullptr, stopFaulting}};
+constexpr StartupEntry shutdownOverflowEntries[] = {{startLibrary, stopLibrary},
+                                                    {nullptr, stopOverflowing}};
 
 template <std::size_t n>
 constexpr StartupTable tableOf(const StartupEntry (&entries)[n]) {
@@ -96,6 +108,7 @@ constexpr StartupTable tableOf(const StartupEntry (&entries)[n]) {
 constexpr StartupTable orderTable = tableOf(orderEntries);
 constexpr StartupTable startupErrorTable = tableOf(startupErrorEntries);
 constexpr StartupTable shutdownFaultTable = tableOf(shutdownFaultEntries);
+constexpr StartupTable shutdownOverflowTable = tableOf(shutdownOverflowEntries);
 
 // The kernel's calls, but every write marks itself and faults.
 const platform::SystemCalls faultingWrites = [] {
@@ -120,7 +133,7 @@ void writeHeld() {
   ioCheck();
 }
 
-[[gnu::noinline]] unsigned long recurse(unsigned long depth, unsigned long limit) {
+unsigned long recurse(unsigned long depth, unsigned long limit) {
   volatile unsigned char frame[512];
   frame[depth % sizeof frame] = static_cast<unsigned char>(depth);
   if (depth == limit) return depth;
@@ -156,6 +169,13 @@ int main(int argc, char** argv) {
     terminateProgram();
   }
   if (scenario == "order-startup-error") initRuntime(startupErrorTable);
+  if (scenario == "shutdown-overflow") {
+    initRuntime(shutdownOverflowTable);
+    writeBytes(ConsoleOut, "out", 3);
+    ioCheck();
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+  }
   if (scenario == "order-shutdown-fault") {
     initRuntime(shutdownFaultTable);
     writeBytes(ConsoleOut, "out", 3);

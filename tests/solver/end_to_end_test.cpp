@@ -4,8 +4,10 @@
 // bytes and exit code are compared exactly. The code address in a run-time
 // error line differs from build to build; it is checked for its form (eight
 // uppercase hexadecimal digits) and then masked.
+#include <elf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -14,8 +16,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -662,6 +666,96 @@ TEST(FailingOutput, TerminalGoneBeforeTheResultLineFailsAtOnce) {
   const RunResult result = program.finish();
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(result.exitCode, EIO);
+}
+
+// ---------------------------------------------------------------------------
+// The program as loaded, read from /proc/<pid>/maps while it waits for its
+// input.
+
+struct Mapping {
+  std::uintptr_t first = 0;
+  std::uintptr_t end = 0;
+  std::string permissions;
+  std::uintptr_t offset = 0;
+};
+
+// The mappings of `file` in process `pid`, in address order.
+std::vector<Mapping> mappingsOf(pid_t pid, const std::string& file) {
+  std::vector<Mapping> mappings;
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    std::istringstream fields(line);
+    std::string range, permissions, offset, device, inode, path;
+    fields >> range >> permissions >> offset >> device >> inode >> path;
+    if (path != file) continue;
+    Mapping mapping;
+    mapping.first = std::stoull(range.substr(0, range.find('-')), nullptr, 16);
+    mapping.end = std::stoull(range.substr(range.find('-') + 1), nullptr, 16);
+    mapping.permissions = permissions;
+    mapping.offset = std::stoull(offset, nullptr, 16);
+    mappings.push_back(mapping);
+  }
+  return mappings;
+}
+
+// Where the relocated data (PT_GNU_RELRO) lies, relative to the start of the
+// image, from the program's file; 0 when it has none.
+std::uintptr_t relocatedDataOffset(const std::string& file) {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  using Header = Elf64_Ehdr;
+  using Segment = Elf64_Phdr;
+#else
+  using Header = Elf32_Ehdr;
+  using Segment = Elf32_Phdr;
+#endif
+  std::ifstream in(file, std::ios::binary);
+  Header header{};
+  in.read(reinterpret_cast<char*>(&header), sizeof header);
+  for (int index = 0; in && index < header.e_phnum; ++index) {
+    Segment segment{};
+    in.seekg(static_cast<std::streamoff>(header.e_phoff + index * sizeof segment));
+    in.read(reinterpret_cast<char*>(&segment), sizeof segment);
+    if (in && segment.p_type == PT_GNU_RELRO) return segment.p_vaddr;
+  }
+  return 0;
+}
+
+// Two runs at the same time load at two addresses, and in each the data
+// relocated at load is read-only by the time the program reads its input.
+TEST(LoadedProgram, EachRunLoadsAtAnotherAddressWithItsRelocatedDataReadOnly) {
+  char resolved[PATH_MAX];
+  ASSERT_NE(realpath(QUADSOLVE_PROGRAM_FILE, resolved), nullptr);
+  const std::string file = resolved;
+  const std::uintptr_t relocatedData = relocatedDataOffset(file);
+  ASSERT_NE(relocatedData, 0u) << "no PT_GNU_RELRO segment";
+
+  TerminalSession first(TerminalSession::Input::openPipe);
+  TerminalSession second(TerminalSession::Input::openPipe);
+  std::uintptr_t bases[2] = {};
+  for (int index = 0; index < 2; ++index) {
+    TerminalSession& run = index == 0 ? first : second;
+    SCOPED_TRACE(index);
+    EXPECT_EQ(run.awaitOutput(2), "\r\n");
+    const std::vector<Mapping> mappings = mappingsOf(run.child(), file);
+    ASSERT_FALSE(mappings.empty()) << "the program's file is not mapped";
+    bases[index] = mappings.front().first - mappings.front().offset;
+    bool found = false;
+    for (const Mapping& mapping : mappings) {
+      const std::uintptr_t place = bases[index] + relocatedData;
+      if (place < mapping.first || place >= mapping.end) continue;
+      found = true;
+      EXPECT_EQ(mapping.permissions.substr(0, 3), "r--") << "relocated data at " << std::hex << place;
+    }
+    EXPECT_TRUE(found) << "no mapping holds the relocated data";
+  }
+  EXPECT_NE(bases[0], bases[1]) << "both runs at " << std::hex << bases[0];
+  for (TerminalSession* run : {&first, &second}) {
+    run->pipeInput("1 -3 2\n\n");
+    const RunResult result = run->finish();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "2 1.00 2.00\r\n");
+  }
 }
 
 // ---------------------------------------------------------------------------
