@@ -214,6 +214,14 @@ struct SignalAction {
   void (*restorer)();
 #endif
   SignalSet mask;
+#if defined(__riscv)
+  // Not the kernel's: qemu's user-mode emulation of RISC-V (7.2) reads and
+  // writes a restorer field before the mask, 8 bytes more than the kernel's
+  // structure. With this word, what it writes of a previous action stays
+  // inside the record, and what it reads of an action given is zero (an
+  // empty mask) instead of whatever follows the record; the kernel ignores it.
+  std::uint64_t emulatorMask;
+#endif
 };
 
 // stack_t for sigaltstack.

@@ -31,13 +31,17 @@ namespace {
 
 // The alternate stack, with an inaccessible guard region right below it, so
 // that a handler that runs off the stack's end faults there instead of
-// writing over whatever lies below. The kernel takes that fault's stack
-// pointer, now below the alternate stack, for one outside it, and delivers
-// the SIGSEGV again at the top of the alternate stack, over the frames of the
-// handler that ran off its end. Those frames are never returned to: the hook's
-// handler is the run-time's, which ends the process at once when an error is
-// already on its way out (and one always is by the time the shutdown runs
-// here), and otherwise starts that road itself, which does not return.
+// writing over whatever lies below. What the kernel does with that fault
+// depends on where it leaves the stack pointer. Below the alternate stack (a
+// call or a push that ran off its end, as on x86-64), the kernel takes it
+// for one outside and delivers the SIGSEGV again at the top of the alternate
+// stack, over the frames of the handler that ran off its end; those frames
+// are never returned to, since the hook's handler is the run-time's, which
+// ends the process at once when an error is already on its way out (and one
+// always is by the time a shutdown runs here). Still on the alternate stack
+// (a store below the stack pointer that faulted before the pointer moved, as
+// 64-bit POWER's stores with update do), the kernel finds no room for the
+// signal's frame and ends the process by SIGSEGV.
 // Static, as nothing here may allocate. The guard is as large as the largest
 // page size of the supported processors (64 KiB) and aligned to it, so that it
 // covers whole pages whatever the page size. The stack is large enough for the
@@ -132,7 +136,7 @@ std::uint32_t exceptionCodeOf(int signal, const kernel::SignalInfo* info) {
       return statusAccessViolation;
     case kernel::signalIllegal:
       return info->code == kernel::illegalPrivilegedOpcode ? statusPrivilegedInstruction
-                                                   : statusIllegalInstruction;
+                                                           : statusIllegalInstruction;
     default:
       return statusIllegalInstruction;
   }

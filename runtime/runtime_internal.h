@@ -116,7 +116,8 @@ inline constexpr std::uint8_t catchAllErrorCode = 255;
 // and the message zeroed at load, so that the program keeps no initialised
 // writable data.
 inline constexpr int errorMessageLength = 29;
-inline constexpr char errorMessageTemplate[errorMessageLength + 1] = "Runtime error     at 00000000";
+inline constexpr char errorMessageTemplate[errorMessageLength + 1] =
+    "Runtime error     at 00000000";
 extern char errorMessage[errorMessageLength + 1];
 inline constexpr const char* errorMessageCaption = "Error";
 

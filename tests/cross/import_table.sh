@@ -1,7 +1,10 @@
 #!/bin/sh
-# The Windows program's import table and entry, read with objdump: it imports
-# from KERNEL32 and at most USER32 and ADVAPI32 (no C run-time DLL), and it
-# starts at its own entry, platformEntry.
+# The Windows program's import table, entry and hardening, read with objdump
+# and nm: it imports from KERNEL32 and at most USER32 and ADVAPI32 (no C
+# run-time DLL); it starts at its own entry, platformEntry; it is loaded at a
+# random address (DYNAMIC_BASE, with its relocations kept; HIGH_ENTROPY_VA in
+# a 64-bit program) with data that cannot run as code (NX_COMPAT); and its
+# functions check stack canaries (__stack_chk_fail).
 #
 # Usage: import_table.sh OBJDUMP NM PROGRAM
 set -eu
@@ -28,4 +31,18 @@ if [ -z "$symbol" ] || [ $((0x$base + 0x$entry)) -ne $((0x$symbol)) ]; then
   echo "the entry 0x$entry is not platformEntry (${symbol:-no symbol})"
   status=1
 fi
+# The characteristics that the loader acts on, as objdump names them.
+header=$("$objdump" -p "$program")
+wanted="DYNAMIC_BASE NX_COMPAT"
+if echo "$header" | grep -q '^Magic[[:space:]]*020b'; then # PE32+: a 64-bit program
+  wanted="$wanted HIGH_ENTROPY_VA"
+fi
+for characteristic in $wanted; do
+  echo "$header" | grep -qw "$characteristic" || { echo "not $characteristic"; status=1; }
+done
+relocations=$(echo "$header" | awk '$1 == "Entry" && $2 == "5" { print $4 }')
+[ $((0x${relocations:-0})) -gt 0 ] ||
+  { echo "no relocations: the program can only load at its preferred address"; status=1; }
+"$nm" "$program" | grep -qE ' T _?__stack_chk_fail$' || { echo "no stack canaries"; status=1; }
+
 exit $status

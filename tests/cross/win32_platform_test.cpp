@@ -356,7 +356,7 @@ constexpr TrapCase trapCases[] = {
     {"x87-divide", platform::statusFloatDivideByZero, 14},
     {"x87-invalid", platform::statusFloatInvalidOperation, 14},
     // Not an event of the exception table: passed on as it is.
-    {"illegal", 0xC000001D, 0},
+    {"illegal", platform::statusIllegalInstruction, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Processor, TrapHook, testing::ValuesIn(trapCases), trapCaseName);

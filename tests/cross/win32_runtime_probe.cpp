@@ -9,7 +9,9 @@
 //                and presses its OK button, so the run ends by itself.
 //   fault EVENT  in console mode: writes the held line, then causes a real
 //                processor exception (access, divide, stack), which the trap
-//                hook turns into a run-time error.
+//                hook turns into a run-time error; or (smash) overruns a
+//                buffer of a function with a stack canary (this file is
+//                compiled with the product's stack protector).
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -68,6 +70,13 @@ volatile int recursionLimit = 1 << 30;  // never reached: the stack runs out lon
   return recurse(depth + 1) + frame[0];
 }
 
+volatile std::size_t overrunLength = 64;
+[[gnu::noinline]] void overrun() {
+  char buffer[16];
+  for (std::size_t index = 0; index < overrunLength; ++index) buffer[index] = 'x';
+  asm volatile("" : : "r"(buffer) : "memory");
+}
+
 void writeHeldLine() {
   static const char held[] = "held";
   writeLine(writeBytes(ConsoleOut, held, sizeof held - 1));
@@ -96,6 +105,7 @@ int main(int argc, char** argv) {
     if (argument == "access") accessViolation();
     if (argument == "divide") integerDivideByZero();
     if (argument == "stack") recurse(0);
+    if (argument == "smash") overrun();
     terminateProgram();
   }
   return 2;

@@ -91,6 +91,19 @@ INSTANTIATE_TEST_SUITE_P(Events, StructuredException,
                            return std::string(param.param.event);
                          });
 
+// A smashed stack canary ends the process at once, with the status with which
+// Windows ends a program whose stack check failed: nothing of the held output
+// is written, and no message.
+TEST(StackProtector, SmashedCanaryEndsAtOnceWithStackBufferOverrun) {
+  win32_test::ProcessOptions options;
+  options.arguments = {"fault", "smash"};
+  const auto result =
+      win32_test::runProcess(win32_test::besideThisProgram("win32_runtime_probe.exe"), options);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, 0xC0000409u);  // STATUS_STACK_BUFFER_OVERRUN
+  EXPECT_EQ(result.output, "");
+}
+
 // ---------------------------------------------------------------------------
 // The mask override: the keyboard is a stand-in (wine reports no PC-98
 // keyboard), the registry is the real one.

@@ -29,8 +29,8 @@ int main() {
   initRuntime(startupTable);
   unsigned char input[256];
   std::uint32_t count = 0;
-  platform::readFile(platform::standardHandle(platform::StandardHandle::input), input,
-                     sizeof input, count);
+  platform::readFile(platform::standardHandle(platform::StandardHandle::input), input, sizeof input,
+                     count);
   writeLine(ConsoleOut);
   writeBytes(ConsoleOut, "held", 4);
   ioCheck();

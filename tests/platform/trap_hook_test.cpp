@@ -71,7 +71,7 @@ TEST(TrapHook, EachFaultDeliversTheCodeOfItsEvent) {
 #endif
 #if defined(__x86_64__) || defined(__i386__) || defined(__aarch64__)
     // No row of the exception table: the platform's own code.
-    {"illegal instruction", illegalInstruction, false, 0xC000001D},
+    {"illegal instruction", illegalInstruction, false, platform::statusIllegalInstruction},
 #endif
   };
   for (const Fault& fault : faults) {
@@ -125,7 +125,8 @@ TEST(TrapHook, AlternateStackHasAnInaccessibleGuardBelowIt) {
     return 0;
   });
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "wait status " << status << " (2: no alternate stack, 3: not writable, 4: guard accessible)";
+      << "wait status " << status
+      << " (2: no alternate stack, 3: not writable, 4: guard accessible)";
 }
 
 // Whether a fault is a stack overflow depends on the stack's size limit

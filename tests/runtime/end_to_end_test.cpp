@@ -428,15 +428,26 @@ TEST(StartupTable, FaultInAShutdownStepGoesOnWithTheRemainingSteps) {
 }
 
 // A fault's shutdown runs on the alternate signal stack; a step that runs off
-// its end faults in the guard below it, and the kernel delivers that fault at
-// the top of the alternate stack again. The error is already on its way out,
-// so the process ends at once with its code: no later step, no second
+// its end faults in the guard below it. Where that fault leaves the stack
+// pointer below the alternate stack (x86-64: the call that ran off it), the
+// kernel delivers it at the top of the alternate stack again, and as the
+// error is already on its way out the process ends at once with its code.
+// Where the pointer is still on the alternate stack (a store below it that
+// faulted first, as on 64-bit POWER), no frame fits and the kernel ends the
+// process by SIGSEGV. Either way nothing runs on: no later step, no second
 // message.
-TEST(StartupTable, StackOverflowInAFaultsShutdownEndsWithTheFaultsCode) {
+TEST(StartupTable, StackOverflowInAFaultsShutdownEndsTheProcessAtOnce) {
   const ProbeRun run = runProbe({"shutdown-overflow"}, Output::file);
-  EXPECT_TRUE(run.exited) << "signal " << run.signal;
-  EXPECT_EQ(run.exitCode, 216);
-  EXPECT_EQ(run.err, "+L-O");
+#if defined(__x86_64__)
+  ASSERT_TRUE(run.exited) << "signal " << run.signal;
+#endif
+  if (run.exited) {
+    EXPECT_EQ(run.exitCode, 216);
+  } else {
+    EXPECT_EQ(run.signal, SIGSEGV);
+  }
+  EXPECT_EQ(run.err.substr(0, 4), "+L-O");
+  EXPECT_EQ(run.err.find("-L", 4), std::string::npos) << run.err;
   expectMessageAfter(run.out, "out", "216");
 }
 

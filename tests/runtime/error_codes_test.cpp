@@ -58,7 +58,7 @@ TEST(MapExceptionCode, EveryRowAndTheRest) {
       {statusStackOverflow, 202},
       {statusControlCExit, 217},
       {0, 255},
-      {0xC000001D, 255},  // illegal instruction
+      {statusIllegalInstruction, 255},
       {0x80000003, 255},  // breakpoint
       {0xC000008B, 255},
       {0xC0000097, 255},  // neighbours of the table

@@ -723,7 +723,12 @@ std::uintptr_t relocatedDataOffset(const std::string& file) {
 
 // Two runs at the same time load at two addresses, and in each the data
 // relocated at load is read-only by the time the program reads its input.
+// The address is the loader's choice: qemu's user-mode emulator, which runs
+// the cross builds' programs, loads a program without an interpreter at one
+// fixed address, so there only the read-only data is checked (the program
+// image test checks on every build that the program can load anywhere).
 TEST(LoadedProgram, EachRunLoadsAtAnotherAddressWithItsRelocatedDataReadOnly) {
+  const bool underEmulator = std::string(QUADSOLVE_PROGRAM) != QUADSOLVE_PROGRAM_FILE;
   char resolved[PATH_MAX];
   ASSERT_NE(realpath(QUADSOLVE_PROGRAM_FILE, resolved), nullptr);
   const std::string file = resolved;
@@ -745,11 +750,14 @@ TEST(LoadedProgram, EachRunLoadsAtAnotherAddressWithItsRelocatedDataReadOnly) {
       const std::uintptr_t place = bases[index] + relocatedData;
       if (place < mapping.first || place >= mapping.end) continue;
       found = true;
-      EXPECT_EQ(mapping.permissions.substr(0, 3), "r--") << "relocated data at " << std::hex << place;
+      EXPECT_EQ(mapping.permissions.substr(0, 3), "r--")
+          << "relocated data at " << std::hex << place;
     }
     EXPECT_TRUE(found) << "no mapping holds the relocated data";
   }
-  EXPECT_NE(bases[0], bases[1]) << "both runs at " << std::hex << bases[0];
+  if (!underEmulator) {
+    EXPECT_NE(bases[0], bases[1]) << "both runs at " << std::hex << bases[0];
+  }
   for (TerminalSession* run : {&first, &second}) {
     run->pipeInput("1 -3 2\n\n");
     const RunResult result = run->finish();
