@@ -68,7 +68,11 @@ endfunction()
 #                              is taken, checked before it returns
 #   -fstack-clash-protection   a large stack frame is touched page by page, so
 #                              that it cannot jump over the stack's guard gap
-#                              (where the compiler has it for the processor)
+#                              (Linux, where the compiler has it for the
+#                              processor; Windows grows a stack through its
+#                              own probes, and under wine the option's probes
+#                              kept a 64-bit program's stack overflow from
+#                              reaching its handler)
 #   -fPIE                      position-independent code (Linux): the program
 #                              is loaded at a random address on every run
 #   -fcf-protection=full       x86-64: indirect-branch targets marked for the
@@ -84,11 +88,12 @@ endfunction()
 function(quadsolve_use_hardening_options target)
   include(CheckCXXCompilerFlag)
   set(options -fstack-protector-strong)
-  check_cxx_compiler_flag("-fstack-clash-protection -Werror" QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
-  if(QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
-    list(APPEND options -fstack-clash-protection)
-  endif()
   if(NOT WIN32)
+    check_cxx_compiler_flag("-fstack-clash-protection -Werror"
+                            QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
+    if(QUADSOLVE_HAS_STACK_CLASH_PROTECTION)
+      list(APPEND options -fstack-clash-protection)
+    endif()
     list(APPEND options -fPIE)
     if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
       list(APPEND options -fcf-protection=full)

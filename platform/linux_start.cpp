@@ -44,7 +44,7 @@ struct LoadedImage {
   const Segment* relocatedData = nullptr;  // PT_GNU_RELRO
 };
 
-[[gnu::no_stack_protector]] LoadedImage loadedImage() {
+__attribute__((no_stack_protector)) LoadedImage loadedImage() {
   LoadedImage image;
   bool biasKnown = false;
   const Segment* segment = segments();
@@ -78,7 +78,8 @@ struct AuxiliaryValues {
   const unsigned char* randomBytes = nullptr;  // 16 of them
 };
 
-[[gnu::no_stack_protector]] AuxiliaryValues auxiliaryValues(const std::uintptr_t* initialStack) {
+__attribute__((no_stack_protector)) AuxiliaryValues auxiliaryValues(
+    const std::uintptr_t* initialStack) {
   AuxiliaryValues values;
   const std::uintptr_t argumentCount = initialStack[0];
   const std::uintptr_t* entry = initialStack + 1 + argumentCount + 1;
@@ -99,7 +100,7 @@ struct AuxiliaryValues {
 // their addend in the entry (RELA) or at the place itself (REL, 32-bit ARM).
 // A program loaded at its link-time address (bias 0), or one without a
 // dynamic section, has nothing to fix.
-[[gnu::no_stack_protector]] void relocate(const LoadedImage& image) {
+__attribute__((no_stack_protector)) void relocate(const LoadedImage& image) {
   const std::uintptr_t bias = image.bias;
   if (image.dynamic == nullptr || bias == 0) return;
   std::uintptr_t withAddend = 0, withAddendSize = 0, plain = 0, plainSize = 0;
@@ -144,7 +145,7 @@ struct AuxiliaryValues {
 #endif
 
 // Puts `value` where protected functions read the guard.
-[[gnu::no_stack_protector]] void setStackGuard(std::uintptr_t value) {
+__attribute__((no_stack_protector)) void setStackGuard(std::uintptr_t value) {
 #if defined(__x86_64__)
   stackGuard = value;
   platformSystemCall(platform::kernel::architectureSetFs,
@@ -167,7 +168,7 @@ struct AuxiliaryValues {
 // address zero (its low byte on a little-endian processor), as the C
 // library's guard has it: a string read or copied past the end of a buffer
 // stops at the guard instead of revealing or rewriting it.
-[[gnu::no_stack_protector]] std::uintptr_t stackGuardFrom(const unsigned char* random) {
+__attribute__((no_stack_protector)) std::uintptr_t stackGuardFrom(const unsigned char* random) {
   unsigned char bytes[sizeof(std::uintptr_t)] = {};
   if (random != nullptr) {
     for (std::size_t index = 1; index < sizeof bytes; ++index) bytes[index] = random[index];
@@ -200,7 +201,7 @@ extern "C" int programMain() __asm__("main");
 
 // Called by _start with the initial stack; ends the process with main's
 // result should main return.
-extern "C" [[noreturn, gnu::no_stack_protector]] void platformStart(
+extern "C" [[noreturn]] __attribute__((no_stack_protector)) void platformStart(
     const std::uintptr_t* initialStack) {
   const LoadedImage image = loadedImage();
   relocate(image);

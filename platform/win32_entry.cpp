@@ -28,7 +28,7 @@ extern std::uintptr_t __stack_chk_guard;  // win32_stack_guard.cpp
 
 // Not protected itself: it changes the guard that a protected function would
 // check on its way out.
-[[noreturn, gnu::no_stack_protector]] void platformEntry() {
+[[noreturn]] __attribute__((no_stack_protector)) void platformEntry() {
   std::uintptr_t guard;
   if (SystemFunction036(&guard, sizeof guard)) __stack_chk_guard = guard;
   ExitProcess(static_cast<UINT>(programMain()));
