@@ -289,6 +289,10 @@ line of an address, such as the one in a run-time error message.")
   set(CPACK_RPM_PACKAGE_LICENSE MIT)
   # (The distributions' groups of old; rpmlint wants one.)
   set(CPACK_RPM_PACKAGE_GROUP Applications/Engineering)
+  # The program is linked statically and loads itself: it requires nothing.
+  # (rpmbuild would otherwise take its position-independent file for one
+  # that a dynamic loader loads, and require rtld(GNU_HASH).)
+  set(CPACK_RPM_PACKAGE_AUTOREQ no)
   # Installed where it was built for (/usr), as the distributions' packages.
   set(CPACK_PACKAGE_RELOCATABLE OFF)
   set(CPACK_RPM_CHANGELOG_FILE "${packagingDir}/changelog.rpm")
