@@ -142,10 +142,11 @@ finish_steps() {
 solution_bytes=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
 
 # same_files_as_prefix FOLDER: whether FOLDER holds exactly the files of an
-# installation into a prefix (the program, its manual page and its
+# installation into a prefix (the two programs, their manual pages and the
 # documentation); names the difference when not.
 same_files_as_prefix() {
-  diff <(printf '%s\n' ./bin/quadsolve ./share/doc/quadsolve/LICENSE ./share/doc/quadsolve/README.md \
+  diff <(printf '%s\n' ./bin/quadsolve ./bin/quadsolve-batch ./share/doc/quadsolve/LICENSE \
+    ./share/doc/quadsolve/README.md ./share/man/man1/quadsolve-batch.1.gz \
     ./share/man/man1/quadsolve.1.gz) <(cd "$1" && find . -type f | LC_ALL=C sort)
 }
 
@@ -164,4 +165,24 @@ check_run() {
     return 1
   fi
   echo "$name: solves 1 -3 2 ($*)"
+}
+
+# The output bytes of quadsolve-batch for the two records 1 -3 2 and 1 2 1.
+batch_bytes=$(printf '2 1.00 2.00\r\n3 -1.00\r\n' | od -An -c)
+
+# check_batch NAME COMMAND...: the command (quadsolve-batch) gets the records
+# 1 -3 2 and 1 2 1 on standard input and must write exactly their two result
+# lines and end with exit status 0.
+check_batch() {
+  local name="$1" got status=0
+  shift
+  got=$(
+    printf '1 -3 2\n1 2 1\n' | "$@" | od -An -c
+    exit "${PIPESTATUS[1]}"
+  ) || status=$?
+  if [[ "$got" != "$batch_bytes" || $status -ne 0 ]]; then
+    echo "$name: exit status $status, output:$got"
+    return 1
+  fi
+  echo "$name: answers two records ($*)"
 }

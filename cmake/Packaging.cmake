@@ -1,24 +1,26 @@
 # What `cmake --install` puts where, and the packages that CPack makes from
 # it (`cpack` in a release build tree, or the `package` preset for every
 # platform at once):
-#   Linux    install into a prefix: bin/quadsolve (stripped), the manual page,
+#   Linux    install into a prefix: bin/quadsolve and bin/quadsolve-batch
+#            (stripped), their manual pages,
 #            share/doc/quadsolve/{README.md,LICENSE};
-#            quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve, the manual
-#            page and what only a Debian package has,
+#            quadsolve_<version>_<arch>.deb: /usr/bin/quadsolve,
+#            /usr/bin/quadsolve-batch, the manual pages and what only a Debian
+#            package has,
 #            /usr/share/doc/quadsolve/{copyright,changelog.gz} and the lintian
 #            overrides;
 #            quadsolve-dbgsym_<version>_<arch>.deb: the program's debug
 #            information under /usr/lib/debug/.build-id/, for addr2line;
 #            quadsolve-<version>-1.<arch>.rpm (x86_64, aarch64, s390x, ppc64le):
-#            /usr/bin/quadsolve, the manual page, README.md and LICENSE in
+#            both programs, the manual pages, README.md and LICENSE in
 #            /usr/share/doc/quadsolve/ (marked as documentation and
 #            licence), with the Debian changelog in RPM's form;
-#            quadsolve-debuginfo-<version>-1.<arch>.rpm: the debug file, as
+#            quadsolve-debuginfo-<version>-1.<arch>.rpm: the debug files, as
 #            in the dbgsym package;
 #            quadsolve-<version>-linux-<arch>.tar.gz: what the installation
 #            into a prefix holds, in the folder quadsolve-<version>-linux-<arch>
 #   Windows  quadsolve-<version>-win32.zip (win64: a 64-bit build):
-#            quadsolve.exe, README.md, LICENSE
+#            quadsolve.exe, quadsolve-batch.exe, README.md, LICENSE
 # The version is the project's (CMakeLists.txt). The packages are the same
 # bytes from any clone of the same commit: the archives' times are the last
 # commit's (SOURCE_DATE_EPOCH), the modes of their members those of the umask
@@ -36,10 +38,13 @@ set(QUADSOLVE_MAINTAINER "The quadsolve developers <quadsolve@example.org>"
 # text of LICENSE) and the changelog; compressed as Debian wants (gzip -9n:
 # no name or time in the header). The RPM changelog is the Debian one.
 set(packagingDir "${PROJECT_BINARY_DIR}/packaging")
-file(READ "${PROJECT_SOURCE_DIR}/doc/quadsolve.1" manualPage)
-string(REGEX REPLACE "\"quadsolve [0-9][0-9.]*\"" "\"quadsolve ${PROJECT_VERSION}\"" manualPage
-       "${manualPage}")
-file(CONFIGURE OUTPUT "${packagingDir}/quadsolve.1" CONTENT "${manualPage}" @ONLY)
+set(programs quadsolve quadsolve-batch)
+foreach(program IN LISTS programs)
+  file(READ "${PROJECT_SOURCE_DIR}/doc/${program}.1" manualPage)
+  string(REGEX REPLACE "\"quadsolve [0-9][0-9.]*\"" "\"quadsolve ${PROJECT_VERSION}\"" manualPage
+         "${manualPage}")
+  file(CONFIGURE OUTPUT "${packagingDir}/${program}.1" CONTENT "${manualPage}" @ONLY)
+endforeach()
 
 if(NOT WIN32)
   configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.in" "${packagingDir}/changelog" @ONLY)
@@ -82,7 +87,7 @@ if(NOT WIN32)
   file(APPEND "${packagingDir}/copyright" "\nLicense: Expat\n${licenseText}")
 
   set(compressed "")
-  foreach(file quadsolve.1 changelog)
+  foreach(file quadsolve.1 quadsolve-batch.1 changelog)
     add_custom_command(OUTPUT "${packagingDir}/${file}.gz"
       COMMAND gzip -9nc "${packagingDir}/${file}" > "${packagingDir}/${file}.gz"
       DEPENDS "${packagingDir}/${file}"
@@ -91,20 +96,26 @@ if(NOT WIN32)
   endforeach()
   add_custom_target(compressed_documents ALL DEPENDS ${compressed})
 
-  # The installed program is stripped as Debian does it (no symbols, no
-  # .comment section) and names its debug information, which is kept apart in
-  # quadsolve.debug (for the debug package) with the program's build ID.
-  # The program in the build tree keeps everything.
-  set(strippedProgram "${packagingDir}/quadsolve")
-  set(debugFile "${packagingDir}/quadsolve.debug")
-  add_custom_command(OUTPUT "${strippedProgram}" "${debugFile}"
-    COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:quadsolve>" "${debugFile}"
-    COMMAND "${CMAKE_OBJCOPY}" --strip-all --remove-section=.comment
-            --add-gnu-debuglink=quadsolve.debug "$<TARGET_FILE:quadsolve>" "${strippedProgram}"
-    DEPENDS quadsolve
-    WORKING_DIRECTORY "${packagingDir}"
-    COMMENT "Splitting the program's debug information off")
-  add_custom_target(stripped_program ALL DEPENDS "${strippedProgram}" "${debugFile}")
+  # The installed programs are stripped as Debian does it (no symbols, no
+  # .comment section) and name their debug information, which is kept apart
+  # in <program>.debug (for the debug package) with the program's build ID.
+  # The programs in the build tree keep everything.
+  set(strippedPrograms "")
+  set(debugFiles "")
+  foreach(program IN LISTS programs)
+    set(strippedProgram "${packagingDir}/${program}")
+    set(debugFile "${packagingDir}/${program}.debug")
+    add_custom_command(OUTPUT "${strippedProgram}" "${debugFile}"
+      COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:${program}>" "${debugFile}"
+      COMMAND "${CMAKE_OBJCOPY}" --strip-all --remove-section=.comment
+              --add-gnu-debuglink=${program}.debug "$<TARGET_FILE:${program}>" "${strippedProgram}"
+      DEPENDS ${program}
+      WORKING_DIRECTORY "${packagingDir}"
+      COMMENT "Splitting ${program}'s debug information off")
+    list(APPEND strippedPrograms "${strippedProgram}")
+    list(APPEND debugFiles "${debugFile}")
+  endforeach()
+  add_custom_target(stripped_program ALL DEPENDS ${strippedPrograms} ${debugFiles})
 endif()
 
 # ---------------------------------------------------------------------------
@@ -115,13 +126,13 @@ endif()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(WIN32)
-  install(TARGETS quadsolve RUNTIME DESTINATION . COMPONENT program)
+  install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT program)
   install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .
           COMPONENT program)
 else()
-  install(PROGRAMS "${strippedProgram}" DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
-  install(FILES "${packagingDir}/quadsolve.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-          COMPONENT program)
+  install(PROGRAMS ${strippedPrograms} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES "${packagingDir}/quadsolve.1.gz" "${packagingDir}/quadsolve-batch.1.gz"
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
   install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE"
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
   install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
@@ -131,21 +142,23 @@ else()
   install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME quadsolve
           COMPONENT debian EXCLUDE_FROM_ALL)
-  # The debug file under its build ID, where gdb and debuginfod look for it:
+  # Each debug file under its build ID, where gdb and debuginfod look for it:
   # lib/debug/.build-id/<first two hex digits>/<the rest>.debug.
-  set(installDebugFile [=[
-    execute_process(COMMAND "@CMAKE_READELF@" -n "@debugFile@" OUTPUT_VARIABLE notes
-                    COMMAND_ERROR_IS_FATAL ANY)
-    if(NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
-      message(FATAL_ERROR "@debugFile@ has no build ID")
-    endif()
-    file(INSTALL "@debugFile@"
-         DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/debug/.build-id/${CMAKE_MATCH_1}"
-         RENAME "${CMAKE_MATCH_2}.debug"
-         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-  ]=])
-  string(CONFIGURE "${installDebugFile}" installDebugFile @ONLY)
-  install(CODE "${installDebugFile}" COMPONENT dbgsym EXCLUDE_FROM_ALL)
+  foreach(debugFile IN LISTS debugFiles)
+    set(installDebugFile [=[
+      execute_process(COMMAND "@CMAKE_READELF@" -n "@debugFile@" OUTPUT_VARIABLE notes
+                      COMMAND_ERROR_IS_FATAL ANY)
+      if(NOT notes MATCHES "Build ID: ([0-9a-f][0-9a-f])([0-9a-f]+)")
+        message(FATAL_ERROR "@debugFile@ has no build ID")
+      endif()
+      file(INSTALL "@debugFile@"
+           DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/debug/.build-id/${CMAKE_MATCH_1}"
+           RENAME "${CMAKE_MATCH_2}.debug"
+           PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    ]=])
+    string(CONFIGURE "${installDebugFile}" installDebugFile @ONLY)
+    install(CODE "${installDebugFile}" COMPONENT dbgsym EXCLUDE_FROM_ALL)
+  endforeach()
   install(FILES "${packagingDir}/copyright" "${packagingDir}/changelog.gz"
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quadsolve-dbgsym
           COMPONENT debian_dbgsym EXCLUDE_FROM_ALL)
@@ -163,7 +176,9 @@ input and writes an outcome code and the real roots, with two decimals. All
 arithmetic is done in 80-bit extended precision by an exact software model,
 and numbers are read and written by the program's own rules, so the same
 input gives the same output bytes and exit code on every machine. Failures
-end the program with a numbered run-time error.")
+end the program with a numbered run-time error. quadsolve-batch answers a
+whole file of equations, one a line, with the bytes that quadsolve gives for
+each.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 
@@ -259,8 +274,9 @@ else()
   set(CPACK_COMPONENT_DEBIAN_DBGSYM_GROUP dbgsym)
   set(debugDescription
       "The debug symbols of quadsolve: the debug information of /usr/bin/quadsolve
-under its build ID, so that a debugger or addr2line can name the source
-line of an address, such as the one in a run-time error message.")
+and /usr/bin/quadsolve-batch under their build IDs, so that a debugger or
+addr2line can name the source line of an address, such as the one in a
+run-time error message.")
 
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION math)

@@ -95,5 +95,7 @@ void terminateProgram() {
 
   extended::setTrapHook(nullptr);
   platform::removeTrapHook();
-  platform::exitProcess(static_cast<std::uint32_t>(exitCode));
+  // A run-time error's code, else that of the first record that failed.
+  platform::exitProcess(
+      static_cast<std::uint32_t>(runtimeErrorRaised() ? exitCode : firstRecordErrorCode));
 }

@@ -34,7 +34,9 @@ extern const StartupTable startupTable;
 void initRuntime(const StartupTable& table);
 
 // Writes a pending message, runs the shutdown steps in reverse order, removes
-// the trap hook and ends the process with exitCode.
+// the trap hook and ends the process with the code of the run-time error that
+// ended the program, else that of the first record that ended in an error (a
+// record program), else 0.
 [[noreturn]] void terminateProgram();
 
 // End-of-statement check: a pending I/O code becomes a run-time error whose
@@ -45,3 +47,45 @@ void initRuntime(const StartupTable& table);
 // The call must not be the tail call of its function, or the address would
 // lie in the caller's caller.
 void ioCheck();
+
+// ---- Programs that answer many records ----
+//
+// A record program (quadsolve-batch) runs its statements once per record. A
+// run-time error of a record ends that record, not the program: the
+// record's remaining statements are not run, its error line is written in
+// place of its result, and the next record starts from the state that a
+// program starts from. What no record can absorb ends the program as ioCheck
+// and the trap hook end any program: a pending code other than 106 (a failed
+// read or write, a stream that cannot be bound), a processor exception, a
+// signal sent from outside. The program's exit code is then that error's;
+// otherwise terminateProgram ends it with the code of the first record that
+// ended in an error, or 0.
+
+// Starts a record: the floating-point environment reset with the control word
+// loaded (as at start-up), no I/O code pending, no error. From here on an
+// unmasked exception of the extended model becomes the record's error (its
+// code and the address of the operation's caller, as the trap hook gives
+// them) and the operation finishes with its masked result.
+void beginRecord();
+
+// The end-of-statement check of a record program. A pending 106 (a malformed
+// number) becomes the record's error at the position right after this call;
+// any other pending code ends the program there, as ioCheck would. The first
+// error of a record stands: one that follows it, in the same or a later
+// statement, changes nothing. The call must not be a tail call (see ioCheck).
+void recordCheck();
+
+// True once the current record has an error: its remaining statements are
+// not to run.
+bool recordFailed();
+
+// Ends the record: the record's error as its message shows it ("Runtime
+// error ccc at aaaaaaaa", `length` characters, no line end) with its code;
+// code 0 and no message when the record had none. A malformed number's code
+// is no longer pending afterwards.
+struct RecordOutcome {
+  std::uint8_t code;
+  const char* message;
+  std::int32_t length;
+};
+RecordOutcome endRecord();

@@ -129,6 +129,10 @@ void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t addres
 }
 
 void formatErrorMessage() {
+  fillErrorMessage(exitCode, errorAddress);
+}
+
+void fillErrorMessage(std::int32_t exitValue, std::uintptr_t addressValue) {
   static constexpr char hexDigits[] = "0123456789ABCDEF";
 
   for (int position = 0; position < errorMessageLength; ++position) {
@@ -136,7 +140,7 @@ void formatErrorMessage() {
   }
 
   // Code field: decimal, right-aligned, at least one digit.
-  auto code = static_cast<std::uint32_t>(exitCode);
+  auto code = static_cast<std::uint32_t>(exitValue);
   int position = codeFieldLast;
   do {
     errorMessage[position--] = static_cast<char>('0' + code % 10);
@@ -144,7 +148,7 @@ void formatErrorMessage() {
   } while (code != 0 && position >= codeFieldFirst);
 
   // Address field: the low 32 bits in uppercase hexadecimal, zeros kept.
-  auto address = static_cast<std::uint32_t>(errorAddress);
+  auto address = static_cast<std::uint32_t>(addressValue);
   for (position = addressFieldLast; position >= addressFieldFirst; --position) {
     errorMessage[position] = hexDigits[address & 0xF];
     address >>= 4;

@@ -82,6 +82,11 @@ std::uint8_t mapExceptionCode(std::uint32_t exceptionCode);
 [[noreturn]] void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address);
 // Fills the message template from exitCode and errorAddress (low 32 bits).
 void formatErrorMessage();
+// Fills the message template from `code` and `address` (low 32 bits).
+void fillErrorMessage(std::int32_t code, std::uintptr_t address);
+// The code of the first record that ended in an error (records.cpp); 0 when
+// none did, or in a program without records.
+extern std::uint8_t firstRecordErrorCode;
 // Writes the filled message: in console mode ConsoleOut's held bytes, then the
 // message and CR LF straight to the standard output handle; otherwise a
 // message box captioned "Error". Results are ignored.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs one fixed, seeded set of generated equations through several builds of
-# quadsolve and shows that their outputs and exit codes are byte-identical.
+# quadsolve and shows that their outputs and exit codes are byte-identical;
+# then runs the first line of each equation through each build's
+# quadsolve-batch at once and shows that it answers every line with the bytes
+# that quadsolve gives for it alone.
 # The code address in a run-time error line is the one part that may differ
 # from build to build: it must have its form (eight uppercase hexadecimal
 # digits) and is then masked.
@@ -33,7 +36,7 @@ while (($# > 0)); do
     --count) count="$2"; shift 2 ;;
     --seed) seed="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
-    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,26p' "$0"; exit 0 ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "byte_identity.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -175,5 +178,70 @@ errors=$(grep -l "Runtime error" "$work/out/$reference"/* | wc -l)
 echo "compared $compared equations across ${#names[@]} builds (${names[*]}):" \
   "$((compared - mismatches)) byte-identical, $mismatches differ;" \
   "$errors of them end in a run-time error"
-echo "identity: $((compared - mismatches)) passed, $mismatches failed"
-((mismatches == 0))
+
+# ---------------------------------------------------------------------------
+# quadsolve-batch: the first line of every equation is a record. Each build's
+# batch program (beside its quadsolve) answers all of them in one run; its
+# output must be, record by record, what the reference build's quadsolve
+# writes after its empty line for that record alone, addresses masked, and
+# its exit code that of the first record that ended in an error.
+python3 - "$work/in" "$work/records" <<'PYTHON'
+import os, sys
+source, target = sys.argv[1], sys.argv[2]
+os.makedirs(target, exist_ok=True)
+lines = []
+for name in sorted(os.listdir(source)):
+    with open(os.path.join(source, name), "rb") as handle:
+        line = handle.read().split(b"\n")[0]
+    lines.append(line)
+    with open(os.path.join(target, name), "wb") as handle:
+        handle.write(line + b"\n")
+with open(os.path.join(target, "all"), "wb") as handle:
+    handle.write(b"\n".join(lines))  # the last line without its line feed
+PYTHON
+referenceCommand="${builds[0]#*=}"
+expectedExit=0
+: >"$work/batch-expected"
+for record in "$work/records"/[0-9]*; do
+  set +e
+  # shellcheck disable=SC2086
+  $referenceCommand <"$record" >"$work/one"
+  code=$?
+  set -e
+  tail -c +3 "$work/one" >"$work/one-line"
+  mask "$work/one-line" >>"$work/batch-expected"
+  if ((expectedExit == 0)); then expectedExit=$code; fi
+done
+printf '\nexit %d\n' "$expectedExit" >>"$work/batch-expected"
+batchCompared=0
+batchMismatches=0
+for build in "${builds[@]}"; do
+  name="${build%%=*}"
+  # The batch program is the one beside the build's quadsolve.
+  command=$(sed -E 's#quadsolve(\.exe)?$#quadsolve-batch\1#' <<<"${build#*=}")
+  program="${command##* }"
+  [[ -f "$program" ]] || continue
+  set +e
+  # shellcheck disable=SC2086
+  $command <"$work/records/all" >"$work/batch-$name" 2>"$work/batch-$name.err"
+  code=$?
+  set -e
+  { mask "$work/batch-$name"; printf '\nexit %d\n' "$code"; } >"$work/batch-$name.masked"
+  batchCompared=$((batchCompared + 1))
+  if ! cmp -s "$work/batch-expected" "$work/batch-$name.masked"; then
+    batchMismatches=$((batchMismatches + 1))
+    echo "mismatch: $name's quadsolve-batch against $reference's quadsolve, record by record:"
+    diff <(od -An -c "$work/batch-expected") <(od -An -c "$work/batch-$name.masked") | head -10 || true
+  fi
+done
+echo "quadsolve-batch: $count records in $batchCompared builds, one run each:" \
+  "$((batchCompared - batchMismatches)) byte-identical to quadsolve record by record," \
+  "$batchMismatches differ"
+if ((batchCompared == 0)); then
+  echo "no build has quadsolve-batch beside its quadsolve" >&2
+  batchMismatches=1
+fi
+
+echo "identity: $((compared - mismatches + batchCompared - batchMismatches)) passed," \
+  "$((mismatches + batchMismatches)) failed"
+((mismatches == 0 && batchMismatches == 0))

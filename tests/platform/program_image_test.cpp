@@ -32,13 +32,14 @@ using ElfDynamic = Elf32_Dyn;
 using ElfNote = Elf32_Nhdr;
 #endif
 
-// The program file, for the processor that runs this test.
-class ProgramImage : public testing::Test {
+// The program files (quadsolve and quadsolve-batch), for the processor that
+// runs this test.
+class ProgramImage : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    std::ifstream file(QUADSOLVE_PROGRAM_FILE, std::ios::binary);
+    std::ifstream file(GetParam(), std::ios::binary);
     bytes_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    ASSERT_GE(bytes_.size(), sizeof(ElfHeader)) << QUADSOLVE_PROGRAM_FILE;
+    ASSERT_GE(bytes_.size(), sizeof(ElfHeader)) << GetParam();
     ASSERT_EQ(std::memcmp(bytes_.data(), ELFMAG, SELFMAG), 0);
   }
 
@@ -147,7 +148,7 @@ class ProgramImage : public testing::Test {
   std::vector<unsigned char> bytes_;
 };
 
-TEST_F(ProgramImage, StartsAtItsOwnEntryWithNoLoaderAndNoCLibrary) {
+TEST_P(ProgramImage, StartsAtItsOwnEntryWithNoLoaderAndNoCLibrary) {
   for (const ElfSegment& segment : segments()) {
     EXPECT_NE(segment.p_type, PT_INTERP) << "a dynamic loader is named";
     EXPECT_NE(segment.p_type, PT_TLS) << "thread-local data that no start-up sets up";
@@ -167,7 +168,7 @@ TEST_F(ProgramImage, StartsAtItsOwnEntryWithNoLoaderAndNoCLibrary) {
 // ELF file of type DYN marked as a program (DF_1_PIE), with relocations bound
 // at load (BIND_NOW), whose relocated data lies in the segment that the
 // start-up makes read-only (PT_GNU_RELRO).
-TEST_F(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
+TEST_P(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
   EXPECT_EQ(header().e_type, ET_DYN) << "linked at a fixed address";
   EXPECT_NE(dynamicValue(DT_FLAGS_1) & DF_1_PIE, 0u) << "not marked as a program";
   EXPECT_TRUE((dynamicValue(DT_FLAGS) & DF_BIND_NOW) != 0 || (dynamicValue(DT_FLAGS_1) & DF_1_NOW))
@@ -198,7 +199,7 @@ TEST_F(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
 }
 
 // Compiled with stack canaries: the check's failure is there, and its own.
-TEST_F(ProgramImage, ChecksItsStackCanaries) {
+TEST_P(ProgramImage, ChecksItsStackCanaries) {
   EXPECT_NE(symbol("__stack_chk_fail"), 0u) << "no function is protected";
 }
 
@@ -206,7 +207,7 @@ TEST_F(ProgramImage, ChecksItsStackCanaries) {
 // it to the kernel: on x86-64 indirect-branch tracking and shadow stacks, on
 // 64-bit ARM branch-target identification and pointer authentication. Every
 // file of the program must carry the property for the program to have it.
-TEST_F(ProgramImage, CarriesTheBranchProtectionOfItsProcessor) {
+TEST_P(ProgramImage, CarriesTheBranchProtectionOfItsProcessor) {
 #if defined(__x86_64__)
   constexpr std::uint32_t x86Features = 0xc0000002;  // GNU_PROPERTY_X86_FEATURE_1_AND
   EXPECT_EQ(programProperty(x86Features), 3u) << "IBT and SHSTK";
@@ -218,7 +219,7 @@ TEST_F(ProgramImage, CarriesTheBranchProtectionOfItsProcessor) {
 #endif
 }
 
-TEST_F(ProgramImage, RunsNoConstructorsBeforeItsEntry) {
+TEST_P(ProgramImage, RunsNoConstructorsBeforeItsEntry) {
   for (const ElfSection& section : sections()) {
     const std::string name = sectionName(section);
     if (name == ".init_array" || name == ".preinit_array" || name == ".ctors" || name == ".init") {
@@ -227,7 +228,7 @@ TEST_F(ProgramImage, RunsNoConstructorsBeforeItsEntry) {
   }
 }
 
-TEST_F(ProgramImage, KeepsItsStackAndCodeProtected) {
+TEST_P(ProgramImage, KeepsItsStackAndCodeProtected) {
   bool stackNoted = false;
   for (const ElfSegment& segment : segments()) {
     if (segment.p_type == PT_GNU_STACK) {
@@ -249,7 +250,7 @@ TEST_F(ProgramImage, KeepsItsStackAndCodeProtected) {
 // constant, and the exit is a system call of its own. (The stream records'
 // operation slots are filled when a stream is bound; a fault while the road
 // out of an error calls through one ends the process at once.)
-TEST_F(ProgramImage, KeepsNoFunctionAddressInWritableData) {
+TEST_P(ProgramImage, KeepsNoFunctionAddressInWritableData) {
   std::uintptr_t relroFirst = 0;
   std::uintptr_t relroEnd = 0;
   for (const ElfSegment& segment : segments()) {
@@ -274,5 +275,11 @@ TEST_F(ProgramImage, KeepsNoFunctionAddressInWritableData) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramImage,
+                         testing::Values(QUADSOLVE_PROGRAM_FILE, QUADSOLVE_BATCH_PROGRAM_FILE),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return info.index == 0 ? "quadsolve" : "batch";
+                         });
 
 }  // namespace

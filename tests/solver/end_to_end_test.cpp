@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -111,14 +112,15 @@ RunResult decodeStatus(int status, std::string output) {
 
 using ChildSetup = std::function<void()>;
 
-[[noreturn]] void execProgram(const std::vector<std::string>& arguments) {
+[[noreturn]] void execProgram(const std::vector<std::string>& arguments,
+                              const char* path = programPath) {
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(programPath));
+  argv.push_back(const_cast<char*>(path));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   signal(SIGPIPE, SIG_DFL);  // the tests ignore it; the program must not rely on that
   alarm(runTimeLimitSeconds);
-  execv(programPath, argv.data());
+  execv(path, argv.data());
   _exit(127);
 }
 
@@ -126,7 +128,7 @@ using ChildSetup = std::function<void()>;
 // every other descriptor in `others` is closed in the child, so that the
 // program holds no end of its own terminal or pipes.
 pid_t startProgram(int in, int out, std::vector<int> others, const ChildSetup& setup = {},
-                   const std::vector<std::string>& arguments = {}) {
+                   const std::vector<std::string>& arguments = {}, const char* path = programPath) {
   return testing_support::startChild([&]() -> int {
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
@@ -135,7 +137,7 @@ pid_t startProgram(int in, int out, std::vector<int> others, const ChildSetup& s
       if (fd > STDERR_FILENO) close(fd);
     }
     if (setup) setup();
-    execProgram(arguments);
+    execProgram(arguments, path);
   });
 }
 
@@ -143,7 +145,8 @@ pid_t startProgram(int in, int out, std::vector<int> others, const ChildSetup& s
 // standard output through `out`. `setup` runs in the child before the program
 // starts (resource limits, closed descriptors).
 RunResult runProgram(const std::string& input, Channel in, Channel out,
-                     const ChildSetup& setup = {}, const std::vector<std::string>& arguments = {}) {
+                     const ChildSetup& setup = {}, const std::vector<std::string>& arguments = {},
+                     const char* path = programPath) {
   // A program that stops reading early must not end the test by SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
 
@@ -175,8 +178,8 @@ RunResult runProgram(const std::string& input, Channel in, Channel out,
     if (out == Channel::pipe) reader = std::move(pipe.readEnd);
   }
 
-  const pid_t child =
-      startProgram(standardInput.get(), standardOutput.get(), {reader.get()}, setup, arguments);
+  const pid_t child = startProgram(standardInput.get(), standardOutput.get(), {reader.get()}, setup,
+                                   arguments, path);
   standardInput.reset();
   if (out != Channel::file) standardOutput.reset();
   const std::string output =
@@ -840,6 +843,208 @@ TEST(Sweep, TextsOfTheConstruction) {
   EXPECT_EQ(quarterRoot(2, false), "0.50");
   EXPECT_EQ(quarterRoot(0, true), "-0.00");
   EXPECT_EQ(quarterRoot(0, false), "0.00");
+}
+
+// ---------------------------------------------------------------------------
+// quadsolve-batch: one run over many records gives, record by record, the
+// bytes that quadsolve gives for each record alone, and the exit code of the
+// first record that ended in an error.
+
+const char* const batchProgramPath = QUADSOLVE_BATCH_PROGRAM;
+
+// Under an emulator every run of quadsolve costs tens of milliseconds.
+bool programsUnderEmulator() {
+  return std::string(QUADSOLVE_PROGRAM) != QUADSOLVE_PROGRAM_FILE;
+}
+
+// Seeded records: every outcome, every error code that input can cause (106
+// for a malformed or over-long token, 205 for a value or root beyond the
+// double range, 207 for infinities that meet), CR before the line feed, NUL
+// and other blanks, byte 26, empty lines, fewer and more than three numbers,
+// and two lines longer than a 64 KiB block of input.
+std::vector<std::string> generatedRecords(int count) {
+  std::mt19937 random(20261207);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto digits = [&](int n) {
+    std::string text;
+    for (int index = 0; index < n; ++index) text += static_cast<char>('0' + pick(10));
+    return text;
+  };
+  static const char* const special[] = {"x",       "1x",    "--1",    ".",    "1e", "-0",  "1e5000",
+                                        "-3e5150", "1e400", "1e-400", "0e99", "+",  "1,5", "\xe9"};
+  auto number = [&]() -> std::string {
+    const int kind = pick(100);
+    const std::string sign = pick(4) == 0 ? "-" : "";
+    if (kind < 35) return sign + std::to_string(pick(25) - 12);
+    if (kind < 60) return sign + std::to_string(pick(1000)) + "." + digits(1 + pick(6));
+    if (kind < 75) return sign + digits(1) + "e" + std::to_string(pick(700) - 350);
+    if (kind < 82) return sign + digits(15 + pick(80));  // past 18 and 64 digits
+    if (kind < 92) return special[pick(sizeof special / sizeof special[0])];
+    return sign + "1" + digits(pick(3)) + "e" + std::to_string(pick(7) - 3);
+  };
+  const std::string separators[] = {" ", " ", " ", "\t", "  ", std::string(1, '\0'), "\x0c", "\r"};
+  std::vector<std::string> records;
+  for (int index = 0; index < count; ++index) {
+    const int shape = pick(100);
+    const int tokens = shape < 5 ? pick(3) : shape < 10 ? 4 + pick(2) : 3;
+    std::string record;
+    for (int token = 0; token < tokens; ++token) {
+      record += number();
+      record += separators[pick(sizeof separators / sizeof separators[0])];
+    }
+    const int ending = pick(100);
+    if (ending < 5) record += std::string(1, '\0') + "1";
+    if (ending >= 5 && ending < 12) record += "\x1a" + number();  // byte 26 ends the input
+    if (ending >= 12 && ending < 20) record += "\r";
+    if (ending >= 20 && ending < 24) record.clear();  // an empty line
+    records.push_back(record);
+  }
+  records.push_back(std::string(70000, ' ') + "1 -3 2");
+  records.push_back(digits(100000) + " 1 1");
+  return records;
+}
+
+// What quadsolve writes for `record` alone, after its empty line.
+RunResult oneShot(const std::string& record) {
+  RunResult result = runProgram(record + "\n", Channel::file, Channel::file);
+  if (result.output.compare(0, 2, "\r\n") == 0) result.output.erase(0, 2);
+  return result;
+}
+
+std::string joinedRecords(const std::vector<std::string>& records, bool finalLineFeed) {
+  std::string input;
+  for (const std::string& record : records) input += record + "\n";
+  if (!finalLineFeed && !input.empty()) input.pop_back();
+  return input;
+}
+
+std::vector<std::string> outputLines(const std::string& output) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < output.size();) {
+    const std::size_t end = output.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(output.substr(start));
+      break;
+    }
+    lines.push_back(output.substr(start, end + 2 - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+TEST(Batch, EveryRecordGivesTheBytesOfQuadsolveForItAlone) {
+  const std::vector<std::string> records = generatedRecords(programsUnderEmulator() ? 150 : 2000);
+  std::string expected;
+  int expectedExit = 0;
+  for (const std::string& record : records) {
+    const RunResult single = oneShot(record);
+    ASSERT_TRUE(single.exited);
+    expected += maskAddresses(single.output);
+    if (expectedExit == 0) expectedExit = single.exitCode;
+  }
+  // The last line without its line feed, as a file may end.
+  const RunResult batch = runProgram(joinedRecords(records, false), Channel::file, Channel::pipe,
+                                     {}, {}, batchProgramPath);
+  ASSERT_TRUE(batch.exited) << "signal " << batch.signal;
+  EXPECT_EQ(batch.exitCode, expectedExit);
+  EXPECT_EQ(outputLines(batch.output).size(), records.size());
+  const std::vector<std::string> got = outputLines(maskAddresses(batch.output));
+  const std::vector<std::string> want = outputLines(expected);
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t index = 0; index < got.size(); ++index) {
+    ASSERT_EQ(got[index], want[index])
+        << "record " << index << ": " << records[index].substr(0, 80);
+  }
+}
+
+// No record's bytes depend on the records before it: the records in another
+// order give the same lines in that order, addresses and all.
+TEST(Batch, ShuffledRecordsGiveTheirOwnLines) {
+  const std::vector<std::string> records = generatedRecords(400);
+  const RunResult inOrder = runProgram(joinedRecords(records, true), Channel::file, Channel::file,
+                                       {}, {}, batchProgramPath);
+  std::vector<std::size_t> order(records.size());
+  for (std::size_t index = 0; index < order.size(); ++index) order[index] = index;
+  std::shuffle(order.begin(), order.end(), std::mt19937(7));
+  std::vector<std::string> shuffled;
+  for (const std::size_t index : order) shuffled.push_back(records[index]);
+  const RunResult reordered = runProgram(joinedRecords(shuffled, true), Channel::file,
+                                         Channel::file, {}, {}, batchProgramPath);
+  const std::vector<std::string> lines = outputLines(inOrder.output);
+  const std::vector<std::string> reorderedLines = outputLines(reordered.output);
+  ASSERT_EQ(lines.size(), records.size());
+  ASSERT_EQ(reorderedLines.size(), records.size());
+  for (std::size_t index = 0; index < order.size(); ++index) {
+    ASSERT_EQ(reorderedLines[index], lines[order[index]]) << "record " << order[index];
+  }
+}
+
+TEST(Batch, ExitCodeIsThatOfTheFirstRecordThatFailed) {
+  const struct {
+    const char* input;
+    const char* output;  // addresses masked
+    int exitCode;
+  } cases[] = {
+      {"", "", 0},
+      {"1 -3 2\n\n", "2 1.00 2.00\r\n-1\r\n", 0},
+      {"1 -3 2\nx 1 2\n1e5000 1 1\n",
+       "2 1.00 2.00\r\nRuntime error 106 at XXXXXXXX\r\n"
+       "Runtime error 205 at XXXXXXXX\r\n",
+       106},
+      {"1e5000 1 1\nx\n0 0 0",
+       "Runtime error 205 at XXXXXXXX\r\nRuntime error 106 at XXXXXXXX\r\n"
+       "-1\r\n",
+       205},
+      {"1e99999 -1e99999 0\n", "Runtime error 207 at XXXXXXXX\r\n", 207},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const RunResult result =
+        runProgram(c.input, Channel::file, Channel::pipe, {}, {}, batchProgramPath);
+    ASSERT_TRUE(result.exited) << "signal " << result.signal;
+    EXPECT_EQ(maskAddresses(result.output), c.output);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+  }
+}
+
+// What no record can absorb ends the program as it ends quadsolve, after the
+// output of the records before it.
+TEST(Batch, FailedOutputEndsTheProgramWithItsCode) {
+  const RunResult closed = runProgram(
+      "1 -3 2\n", Channel::file, Channel::pipe, [] { close(STDOUT_FILENO); }, {}, batchProgramPath);
+  ASSERT_TRUE(closed.exited) << "signal " << closed.signal;
+  EXPECT_EQ(closed.exitCode, 105);
+  const RunResult full = runProgram(
+      "1 -3 2\n1 2 1\n", Channel::file, Channel::pipe,
+      [] {
+        const int fd = open("/dev/full", O_WRONLY);
+        if (fd < 0) _exit(126);
+        dup2(fd, STDOUT_FILENO);
+        close(fd);
+      },
+      {}, batchProgramPath);
+  ASSERT_TRUE(full.exited) << "signal " << full.signal;
+  EXPECT_EQ(full.exitCode, ENOSPC);
+}
+
+// To a terminal each record's line goes out as the record ends, before the
+// next one is read.
+TEST(Batch, TerminalGetsEachLineWhenItsRecordEnds) {
+  testing_support::Terminal terminal = testing_support::makeTerminal();
+  testing_support::Pipe input = testing_support::makePipe();
+  const pid_t child =
+      startProgram(input.readEnd.get(), terminal.slave.get(),
+                   {terminal.master.get(), input.writeEnd.get()}, {}, {}, batchProgramPath);
+  input.readEnd.reset();
+  terminal.slave.reset();
+  testing_support::writeAll(input.writeEnd.get(), "1 -3 2\n");
+  EXPECT_EQ(testing_support::readAvailable(terminal.master.get(), waitLimitMs, 13),
+            "2 1.00 2.00\r\n");
+  testing_support::writeAll(input.writeEnd.get(), "1 2 1\n");
+  EXPECT_EQ(testing_support::readAvailable(terminal.master.get(), waitLimitMs, 9), "3 -1.00\r\n");
+  input.writeEnd.reset();
+  const int status = testing_support::waitForChild(child, waitLimitMs);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }
 
 }  // namespace

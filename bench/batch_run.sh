@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# quadsolve-batch beside one quadsolve process per record, on x86-64 Linux,
+# over the same 100,000 generated records (mostly everyday coefficients, with
+# every outcome, error records and extremes among them):
+#   batch         one run of quadsolve-batch over all the records, standard
+#                 input from a file and standard output to a file: the median
+#                 of 5 runs, per record and records per second; and the same
+#                 over 100,000 everyday records alone
+#                                      (aim: <= 1 us an everyday record)
+#   one-shot      one quadsolve process per record, started as a shell starts
+#                 it (fork, exec, wait; bench/run_meter.c), timed on a sample
+#                 of the records, per record
+#   ratio         one-shot over batch      (aim: >= 150 on everyday records)
+#   memory        quadsolve-batch's peak resident size for the 100,000
+#                 records, for a 1 GiB input of everyday records and for one
+#                 line of 1 GiB: the same, whatever the input (aim: constant)
+# Everything it runs, it first checks for the right bytes: the batch output
+# equals the one-shot outputs of the sample, record by record.
+# This is a measurement, not a test: it never fails on the figures.
+#
+# Usage: bench/batch_run.sh [build-dir]   (default: build/whole-run, Release)
+# Needs: cmake, g++, gcc, python3. It installs nothing.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/whole-run}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+if [[ "$(uname -m)" != x86_64 ]]; then
+  echo "bench/batch_run.sh measures on x86-64 Linux only" >&2
+  exit 1
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target quadsolve quadsolve-batch -j2 >/dev/null
+gcc -O2 -static -o "$work/run_meter" "$root/bench/run_meter.c"
+
+python3 - "$work" "$build/quadsolve" "$build/quadsolve-batch" "$work/run_meter" <<'PYTHON'
+import os, random, resource, subprocess, sys, time
+
+work, one_shot, batch, meter = sys.argv[1:5]
+rng = random.Random(20261207)
+
+def everyday():
+    # Coefficients as a data set holds them: small decimals and integers.
+    def value():
+        return rng.choice([str(rng.randrange(-99, 100)),
+                           "%.2f" % rng.uniform(-1000, 1000),
+                           "%.4f" % rng.uniform(-10, 10)])
+    return "%s %s %s" % (value(), value(), value())
+
+def other():
+    return rng.choice([
+        "0 0 %d" % rng.randrange(9),                           # -1
+        "1 0 %d" % rng.randrange(1, 99),                       # 0
+        "0 %d %d" % (rng.randrange(1, 9), rng.randrange(99)),  # 1
+        "1 %d %d" % (2 * rng.randrange(1, 50), 0),             # 2
+        "1 2 1", "4 -4 1",                                     # 3
+        "x 1 2", "1 2 y",                                      # 106
+        "1e5000 0 0", "1e-300 1e10 1",                         # 205
+        "1e99999 -1e99999 0",                                  # 207
+        "-0 0 7", "1.7976931348623157e308 1 1", "4.9e-324 1 1",
+        "1 1e154 1", "3 1 2 4 5", "", "  1\t-3\r 2\r",
+    ])
+
+records = [everyday() if rng.randrange(100) < 90 else other() for _ in range(100000)]
+path = os.path.join(work, "records")
+with open(path, "w") as handle:
+    handle.write("\n".join(records) + "\n")
+everyday_path = os.path.join(work, "everyday")
+with open(everyday_path, "w") as handle:
+    handle.write("\n".join(everyday() for _ in range(100000)) + "\n")
+
+def run(arguments, stdin_path, stdout_path):
+    with open(stdin_path, "rb") as stdin, open(stdout_path, "wb") as stdout:
+        started = time.perf_counter()
+        status = subprocess.run(arguments, stdin=stdin, stdout=stdout).returncode
+        return time.perf_counter() - started, status
+
+# The right bytes: the batch output against the one-shot outputs of a sample.
+out = os.path.join(work, "batch.out")
+run([batch], path, out)
+with open(out, "rb") as handle:
+    lines = handle.read().split(b"\r\n")[:-1]
+assert len(lines) == len(records), "one output line per record"
+sample = rng.sample(range(len(records)), 2000)
+for index in sample:
+    one = os.path.join(work, "one")
+    with open(one, "w") as handle:
+        handle.write(records[index] + "\n")
+    result = subprocess.run([one_shot], stdin=open(one, "rb"), capture_output=True).stdout
+    want = result[2:-2]
+    got = lines[index]
+    if want.startswith(b"Runtime error"):
+        want, got = want[:-8], got[:-8]  # the addresses differ between the programs
+    assert got == want, "record %d: %r gives %r, quadsolve %r" % (index, records[index], got, want)
+
+# Batch: the median of 5 runs, over the mixed records and over as many
+# everyday ones.
+times = sorted(run([batch], path, out)[0] for _ in range(5))
+batch_per_record = times[2] / len(records)
+times = sorted(run([batch], everyday_path, out)[0] for _ in range(5))
+everyday_per_record = times[2] / 100000
+
+# One-shot: a process per record on an everyday record (run_meter: fork,
+# exec, wait, the median of 3 rounds of 400 runs).
+one = os.path.join(work, "one")
+with open(one, "w") as handle:
+    handle.write(records[0] + "\n\n")
+# (run_meter alternates two programs: the batch program over the same one
+# record is the other.)
+report = subprocess.run([meter, "time", "3", "400", one, one_shot, batch], capture_output=True,
+                        text=True, check=True).stdout
+one_shot_per_record = [float(line.split()[1]) for line in report.splitlines()
+                       if line.split()[0] == one_shot][0] * 1e-6
+
+# Memory: the peak resident size of one run of the batch program, for three
+# inputs that a shell produces (run_meter peak, linked statically).
+def peak_kib(producer):
+    report = subprocess.run("%s | %s peak %s" % (producer, meter, batch), shell=True,
+                            capture_output=True, text=True, check=True).stdout
+    return int(report.split()[1])
+gib = 1 << 30
+memory_records = peak_kib("cat " + path)
+memory_many = peak_kib("yes '1.25 -3.5 2' | head -c %d" % gib)
+memory_line = peak_kib("head -c %d /dev/zero | tr '\\\\0' 7" % gib)
+
+print()
+print("%-34s %14s" % ("figure", "value"))
+print("%-34s %11.3f us   (aim: <= 1 us)" % ("batch, per everyday record",
+                                               everyday_per_record * 1e6))
+print("%-34s %14d" % ("batch, everyday records a second", round(1 / everyday_per_record)))
+print("%-34s %11.3f us" % ("batch, per record of the mix", batch_per_record * 1e6))
+print("%-34s %14d" % ("batch, records of the mix a second", round(1 / batch_per_record)))
+print("%-34s %11.1f us" % ("one quadsolve process per record", one_shot_per_record * 1e6))
+print("%-34s %14.0f   (aim: >= 150)" % ("one-shot / batch, everyday",
+                                          one_shot_per_record / everyday_per_record))
+print("%-34s %14.0f" % ("one-shot / batch, the mix", one_shot_per_record / batch_per_record))
+print("%-34s %11d KiB" % ("peak RSS, 100,000 records", memory_records))
+print("%-34s %11d KiB" % ("peak RSS, 1 GiB of records", memory_many))
+print("%-34s %11d KiB" % ("peak RSS, one line of 1 GiB", memory_line))
+PYTHON

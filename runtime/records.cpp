@@ -1,0 +1,69 @@
+// Run-time errors of a record program: an error of one record ends that
+// record, not the program (runtime.h, "Programs that answer many records").
+#include "extended/fpu_environment.h"
+#include "runtime/runtime_internal.h"
+#include "textio/text_stream.h"
+
+std::uint8_t firstRecordErrorCode = 0;
+
+namespace {
+
+struct RecordState {
+  bool failed = false;
+  std::uint8_t code = 0;
+  std::uintptr_t address = 0;  // a module address
+};
+constinit RecordState record;
+
+// The first error of a record stands; later ones of the same record are the
+// consequences of going on with a masked result or a neutral value.
+void recordError(std::uint8_t code, std::uintptr_t address) {
+  if (record.failed) return;
+  record.failed = true;
+  record.code = code != 0 ? code : catchAllErrorCode;
+  record.address = address;
+}
+
+// An unmasked exception of the extended model inside a record: the record's
+// error, and the operation finishes with its masked result.
+void recordModelTrap(std::uint32_t exceptionCode, std::uintptr_t callerAddress) {
+  recordError(mapExceptionCode(exceptionCode), platform::moduleCodeAddress(callerAddress));
+}
+
+constexpr extended::TrapHook recordModelTrapHook = {recordModelTrap};
+
+}  // namespace
+
+void beginRecord() {
+  record = RecordState{};
+  setPendingIoError(0);
+  resetFpu();
+  extended::setTrapHook(&recordModelTrapHook);
+}
+
+[[gnu::noinline]] void recordCheck() {
+  if (pendingIoError == 0) return;
+  const std::uintptr_t address = platform::moduleCodeAddress(
+      reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(__builtin_return_address(0))));
+  if (pendingIoError == ioMalformedNumber) {
+    recordError(ioMalformedNumber, address);
+    return;
+  }
+  // Any other code is a failure of the program's input or output, or of a
+  // stream's binding, which no record can absorb: also after the record's
+  // own error, it ends the program.
+  runtimeError(static_cast<std::uint8_t>(pendingIoError & errorCodeBits), address);
+}
+
+bool recordFailed() {
+  return record.failed;
+}
+
+RecordOutcome endRecord() {
+  // A malformed number's code is the record's to report, not the program's.
+  if (pendingIoError == ioMalformedNumber) setPendingIoError(0);
+  if (!record.failed) return {0, nullptr, 0};
+  fillErrorMessage(record.code, record.address);
+  if (firstRecordErrorCode == 0) firstRecordErrorCode = record.code;
+  return {record.code, errorMessage, errorMessageLength};
+}
