@@ -278,8 +278,8 @@ TEST_P(ProgramImage, KeepsNoFunctionAddressInWritableData) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramImage,
                          testing::Values(QUADSOLVE_PROGRAM_FILE, QUADSOLVE_BATCH_PROGRAM_FILE),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           return info.index == 0 ? "quadsolve" : "batch";
+                         [](const testing::TestParamInfo<const char*>& parameter) {
+                           return parameter.index == 0 ? "quadsolve" : "batch";
                          });
 
 }  // namespace
