@@ -170,14 +170,15 @@ void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
     }
     return;
   }
+  std::uintptr_t address = kernel::interruptedInstruction(context);
 #if defined(__arm__)
   // 32-bit ARM has no division fault; the program's raise() reports a
   // division by zero in libgcc's routines with the routine's address.
   if (signal == kernel::signalFloat && info->code == kernel::integerDivide) {
-    hook->handler(exceptionCodeOf(signal, info), reinterpret_cast<std::uintptr_t>(info->address));
+    address = reinterpret_cast<std::uintptr_t>(info->address);
   }
 #endif
-  hook->handler(exceptionCodeOf(signal, info), kernel::interruptedInstruction(context));
+  hook->handler(exceptionCodeOf(signal, info), address);
 }
 
 // The kernel's calling convention for an SA_SIGINFO handler.
