@@ -19,7 +19,7 @@ struct InputBlocks {
   std::uint32_t position;
   std::uint32_t end;
 };
-constinit InputBlocks input;
+InputBlocks input;
 std::uint8_t inputBytes[inputBlockSize];
 
 // A record is open: its line feed has not been delivered yet, nor the end of
