@@ -138,7 +138,7 @@ finish_steps() {
 }
 
 # The output bytes of the program for the equation 1 -3 2, as `od -An -c`
-# shows them.
+# shows them (.ci/quick-start).
 solution_bytes=$(printf '\r\n2 1.00 2.00\r\n' | od -An -c)
 
 # same_files_as_prefix FOLDER: whether FOLDER holds exactly the files of an
@@ -150,39 +150,35 @@ same_files_as_prefix() {
     ./share/man/man1/quadsolve.1.gz) <(cd "$1" && find . -type f | LC_ALL=C sort)
 }
 
-# check_run NAME COMMAND...: the command gets the equation 1 -3 2 (and an
-# empty line) on standard input and must write exactly the two lines of its
-# solution and end with exit status 0.
-check_run() {
-  local name="$1" got status=0
-  shift
+# check_answer NAME INPUT EXPECTED WHAT COMMAND...: the command gets INPUT on
+# standard input and must write exactly EXPECTED and end with exit status 0;
+# WHAT names what it did.
+check_answer() {
+  local name="$1" input="$2" expected="$3" what="$4" got status=0
+  shift 4
   got=$(
-    printf '1 -3 2\n\n' | "$@" | od -An -c
+    printf '%s' "$input" | "$@" | od -An -c
     exit "${PIPESTATUS[1]}"
   ) || status=$?
-  if [[ "$got" != "$solution_bytes" || $status -ne 0 ]]; then
+  if [[ "$got" != "$(printf '%s' "$expected" | od -An -c)" || $status -ne 0 ]]; then
     echo "$name: exit status $status, output:$got"
     return 1
   fi
-  echo "$name: solves 1 -3 2 ($*)"
+  echo "$name: $what ($*)"
 }
 
-# The output bytes of quadsolve-batch for the two records 1 -3 2 and 1 2 1.
-batch_bytes=$(printf '2 1.00 2.00\r\n3 -1.00\r\n' | od -An -c)
+# check_run NAME COMMAND...: the command (quadsolve) gets the equation 1 -3 2
+# and an empty line, and must write exactly the two lines of its solution.
+check_run() {
+  local name="$1"
+  shift
+  check_answer "$name" $'1 -3 2\n\n' $'\r\n2 1.00 2.00\r\n' "solves 1 -3 2" "$@"
+}
 
 # check_batch NAME COMMAND...: the command (quadsolve-batch) gets the records
-# 1 -3 2 and 1 2 1 on standard input and must write exactly their two result
-# lines and end with exit status 0.
+# 1 -3 2 and 1 2 1 and must write exactly their two result lines.
 check_batch() {
-  local name="$1" got status=0
+  local name="$1"
   shift
-  got=$(
-    printf '1 -3 2\n1 2 1\n' | "$@" | od -An -c
-    exit "${PIPESTATUS[1]}"
-  ) || status=$?
-  if [[ "$got" != "$batch_bytes" || $status -ne 0 ]]; then
-    echo "$name: exit status $status, output:$got"
-    return 1
-  fi
-  echo "$name: answers two records ($*)"
+  check_answer "$name" $'1 -3 2\n1 2 1\n' $'2 1.00 2.00\r\n3 -1.00\r\n' "answers two records" "$@"
 }

@@ -43,8 +43,7 @@ void beginRecord() {
 
 [[gnu::noinline]] void recordCheck() {
   if (pendingIoError == 0) return;
-  const std::uintptr_t address = platform::moduleCodeAddress(
-      reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(__builtin_return_address(0))));
+  const std::uintptr_t address = returnAddressToModule(__builtin_return_address(0));
   if (pendingIoError == ioMalformedNumber) {
     recordError(ioMalformedNumber, address);
     return;
@@ -52,7 +51,7 @@ void beginRecord() {
   // Any other code is a failure of the program's input or output, or of a
   // stream's binding, which no record can absorb: also after the record's
   // own error, it ends the program.
-  runtimeError(static_cast<std::uint8_t>(pendingIoError & errorCodeBits), address);
+  runtimeError(pendingIoCode(), address);
 }
 
 bool recordFailed() {

@@ -51,15 +51,6 @@ constexpr int codeFieldLast = 16;
 constexpr int addressFieldFirst = 21;
 constexpr int addressFieldLast = 28;
 
-std::uintptr_t returnAddressToModule(void* returnAddress) {
-  return platform::moduleCodeAddress(
-      reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(returnAddress)));
-}
-
-std::uint8_t pendingIoCode() {
-  return static_cast<std::uint8_t>(pendingIoError & errorCodeBits);
-}
-
 }  // namespace
 
 [[gnu::noinline]] void ioCheck() {

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "runtime/runtime.h"
+#include "textio/text_stream.h"
 
 // The control word at load: invalid operation, division by zero and overflow
 // unmasked (they trap); denormal operand, underflow and precision masked;
@@ -129,3 +130,15 @@ inline constexpr const char* errorMessageCaption = "Error";
 // The low 8 bits of an I/O or operating-system code: the run-time error code
 // that reports it.
 inline constexpr std::uint32_t errorCodeBits = 0xFF;
+
+// The run-time error code of the pending I/O code.
+inline std::uint8_t pendingIoCode() {
+  return static_cast<std::uint8_t>(pendingIoError & errorCodeBits);
+}
+
+// A return address (__builtin_return_address) as the module address that a
+// message shows.
+inline std::uintptr_t returnAddressToModule(void* returnAddress) {
+  return platform::moduleCodeAddress(
+      reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(returnAddress)));
+}

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -75,6 +76,17 @@ class ProgramImage : public testing::TestWithParam<const char*> {
       if (entry.d_tag == tag) return entry.d_un.d_val;
     }
     return 0;
+  }
+
+  // Where the relocated data lies (PT_GNU_RELRO): [first, end); both 0 when
+  // there is none.
+  std::pair<std::uintptr_t, std::uintptr_t> relocatedData() const {
+    for (const ElfSegment& segment : segments()) {
+      if (segment.p_type == PT_GNU_RELRO) {
+        return {segment.p_vaddr, segment.p_vaddr + segment.p_memsz};
+      }
+    }
+    return {0, 0};
   }
 
   // The feature bits of a GNU program property (`type`) in the property note;
@@ -173,14 +185,7 @@ TEST_P(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
   EXPECT_NE(dynamicValue(DT_FLAGS_1) & DF_1_PIE, 0u) << "not marked as a program";
   EXPECT_TRUE((dynamicValue(DT_FLAGS) & DF_BIND_NOW) != 0 || (dynamicValue(DT_FLAGS_1) & DF_1_NOW))
       << "no immediate binding";
-  std::uintptr_t relroFirst = 0;
-  std::uintptr_t relroEnd = 0;
-  for (const ElfSegment& segment : segments()) {
-    if (segment.p_type == PT_GNU_RELRO) {
-      relroFirst = segment.p_vaddr;
-      relroEnd = segment.p_vaddr + segment.p_memsz;
-    }
-  }
+  const auto [relroFirst, relroEnd] = relocatedData();
   ASSERT_LT(relroFirst, relroEnd) << "no PT_GNU_RELRO segment";
   // Every place that the start-up relocates becomes read-only after it.
   const std::uintptr_t relocations = dynamicValue(DT_RELA) + dynamicValue(DT_REL);
@@ -251,14 +256,7 @@ TEST_P(ProgramImage, KeepsItsStackAndCodeProtected) {
 // operation slots are filled when a stream is bound; a fault while the road
 // out of an error calls through one ends the process at once.)
 TEST_P(ProgramImage, KeepsNoFunctionAddressInWritableData) {
-  std::uintptr_t relroFirst = 0;
-  std::uintptr_t relroEnd = 0;
-  for (const ElfSegment& segment : segments()) {
-    if (segment.p_type == PT_GNU_RELRO) {
-      relroFirst = segment.p_vaddr;
-      relroEnd = segment.p_vaddr + segment.p_memsz;
-    }
-  }
+  const auto [relroFirst, relroEnd] = relocatedData();
   const std::vector<std::uintptr_t> functions = functionAddresses();
   ASSERT_FALSE(functions.empty()) << "no symbol table";
   for (const ElfSection& section : sections()) {

@@ -675,6 +675,12 @@ TEST(FailingOutput, TerminalGoneBeforeTheResultLineFailsAtOnce) {
 // The program as loaded, read from /proc/<pid>/maps while it waits for its
 // input.
 
+// The program is started through a script that runs it under an emulator
+// (qemu, wine) rather than directly.
+bool programsUnderEmulator() {
+  return std::string(QUADSOLVE_PROGRAM) != QUADSOLVE_PROGRAM_FILE;
+}
+
 struct Mapping {
   std::uintptr_t first = 0;
   std::uintptr_t end = 0;
@@ -731,7 +737,6 @@ std::uintptr_t relocatedDataOffset(const std::string& file) {
 // fixed address, so there only the read-only data is checked (the program
 // image test checks on every build that the program can load anywhere).
 TEST(LoadedProgram, EachRunLoadsAtAnotherAddressWithItsRelocatedDataReadOnly) {
-  const bool underEmulator = std::string(QUADSOLVE_PROGRAM) != QUADSOLVE_PROGRAM_FILE;
   char resolved[PATH_MAX];
   ASSERT_NE(realpath(QUADSOLVE_PROGRAM_FILE, resolved), nullptr);
   const std::string file = resolved;
@@ -758,7 +763,7 @@ TEST(LoadedProgram, EachRunLoadsAtAnotherAddressWithItsRelocatedDataReadOnly) {
     }
     EXPECT_TRUE(found) << "no mapping holds the relocated data";
   }
-  if (!underEmulator) {
+  if (!programsUnderEmulator()) {
     EXPECT_NE(bases[0], bases[1]) << "both runs at " << std::hex << bases[0];
   }
   for (TerminalSession* run : {&first, &second}) {
@@ -852,11 +857,6 @@ TEST(Sweep, TextsOfTheConstruction) {
 
 const char* const batchProgramPath = QUADSOLVE_BATCH_PROGRAM;
 
-// Under an emulator every run of quadsolve costs tens of milliseconds.
-bool programsUnderEmulator() {
-  return std::string(QUADSOLVE_PROGRAM) != QUADSOLVE_PROGRAM_FILE;
-}
-
 // Seeded records: every outcome, every error code that input can cause (106
 // for a malformed or over-long token, 205 for a value or root beyond the
 // double range, 207 for infinities that meet), CR before the line feed, NUL
@@ -933,6 +933,7 @@ std::vector<std::string> outputLines(const std::string& output) {
 }
 
 TEST(Batch, EveryRecordGivesTheBytesOfQuadsolveForItAlone) {
+  // Under an emulator every run of quadsolve costs tens of milliseconds.
   const std::vector<std::string> records = generatedRecords(programsUnderEmulator() ? 150 : 2000);
   std::string expected;
   int expectedExit = 0;
