@@ -1,7 +1,12 @@
 # Shared by the CI scripts and by ./workflow (sourced, not run).
 
+# The workflow presets of CMakePresets.json (CI checks that they are these).
+workflow_presets=(release test long proof bench fuzz package aarch64 s390x armhf riscv64 ppc64le
+  win32 win64)
+
 # workflow_packages PRESET...: the Debian packages that the workflows of
-# CMakePresets.json need, each package once. Fails on an unknown preset.
+# CMakePresets.json need, each package once. Fails on an unknown preset,
+# naming the presets there are.
 workflow_packages() {
   local preset packages=()
   for preset in "$@"; do
@@ -31,7 +36,7 @@ workflow_packages() {
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
         ;;
       *)
-        echo "no workflow preset named '$preset'" >&2
+        echo "no workflow preset named '$preset'; the presets: ${workflow_presets[*]}" >&2
         return 1
         ;;
     esac
@@ -45,9 +50,12 @@ workflow_packages() {
 # adds the i386 architecture to dpkg. Prints what it installs, or that nothing
 # is missing. Not as root, it installs through sudo; where there is no sudo
 # either, it names the packages to install and fails. On a system without
-# dpkg it only names them.
+# dpkg it only names them. On a terminal (standard input and output), unless
+# assume_yes is 1, it names the packages and asks first; any answer but yes
+# installs nothing and fails.
+assume_yes=0
 install_missing() {
-  local package missing=() as_root=() add_i386=0
+  local package missing=() as_root=() add_i386=0 answer
   if ! command -v dpkg-query >/dev/null; then
     echo "no dpkg here: this needs the Debian packages $*, or what this system calls them"
     return 0
@@ -74,6 +82,14 @@ install_missing() {
       return 1
     fi
     as_root=(sudo)
+  fi
+  if ((assume_yes != 1)) && [[ -t 0 && -t 1 ]]; then
+    echo "missing Debian packages: ${missing[*]}"
+    read -r -p "install them with ${as_root[*]:+sudo }apt-get, with what they depend on? [y/N] " answer
+    if [[ "$answer" != [yY]* ]]; then
+      echo "nothing installed"
+      return 1
+    fi
   fi
   echo "installing: ${missing[*]}"
   if ((add_i386)); then

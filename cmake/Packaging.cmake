@@ -295,7 +295,8 @@ run-time error message.")
 
   find_program(QUADSOLVE_RPMBUILD rpmbuild)
   if(NOT rpmArchitecture STREQUAL "-" AND NOT QUADSOLVE_RPMBUILD)
-    message(WARNING "no rpmbuild (Debian package rpm): cpack makes no RPM package")
+    message(STATUS "No rpmbuild (Debian package rpm): cpack makes the Debian packages "
+                   "and the archive, no RPM package")
   elseif(NOT rpmArchitecture STREQUAL "-")
     list(APPEND CPACK_GENERATOR RPM)
   endif()

@@ -12,7 +12,7 @@
 #
 # A BUILD is NAME=COMMAND, the command that runs the program (it may start
 # with an emulator), e.g. 'aarch64=qemu-aarch64 build/cross-aarch64/quadsolve'.
-# Without any, the builds of the README are compared:
+# Without any, the eight builds of the developers' guide are compared:
 #   host     build/release/quadsolve
 #   aarch64  qemu-aarch64 build/cross-aarch64/quadsolve
 #   s390x    qemu-s390x build/cross-s390x/quadsolve      (big-endian)
