@@ -1,33 +1,28 @@
 // The long differential sweep (CTest label `long`): the same checks as the
-// normal suite at 10^8 random cases per operation, from another seed.
+// normal suite at 10^8 random cases per operation, from another seed, or at
+// QUADSOLVE_LONG_CASES per operation when that is fewer (tests/long_sweep.h).
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "tests/extended/differential_sweep.h"
 #include "tests/extended/x87_reference.h"
+#include "tests/long_sweep.h"
 
 namespace x87test {
 namespace {
 
-constexpr std::uint64_t defaultCases = 100000000;
+constexpr std::uint64_t casesPerOperation = 100000000;
 constexpr std::uint64_t longSeed = 0x5EED0000;
-
-// QUADSOLVE_LONG_CASES overrides the count per operation (for a shorter trial).
-std::uint64_t casesPerOperation() {
-  const char* text = std::getenv("QUADSOLVE_LONG_CASES");
-  return text != nullptr ? std::strtoull(text, nullptr, 10) : defaultCases;
-}
 
 class X87LongSweep : public testing::TestWithParam<Operation> {};
 
 TEST_P(X87LongSweep, MatchesModel) {
   if (!x87Available) GTEST_SKIP() << "no x87 unit on this CPU";
   const Operation op = GetParam();
-  const Tally tally = sweep(op, longSeed, casesPerOperation());
+  const Tally tally = sweep(op, longSeed, longsweep::cases(casesPerOperation));
   std::printf("%s\n", tally.summary(op).c_str());
   for (const std::string& example : tally.examples) ADD_FAILURE() << example;
   EXPECT_EQ(tally.mismatches, 0u);

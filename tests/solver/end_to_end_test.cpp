@@ -3,7 +3,9 @@
 // and standard output to a file, a pipe or a pseudo-terminal, and its output
 // bytes and exit code are compared exactly. The code address in a run-time
 // error line differs from build to build; it is checked for its form (eight
-// uppercase hexadecimal digits) and then masked.
+// uppercase hexadecimal digits) and then masked. The seeded sweep (Sweep.*,
+// CTest label `long`) runs 1500 equations, or QUADSOLVE_LONG_CASES when that
+// is fewer (tests/long_sweep.h).
 #include <elf.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -24,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/long_sweep.h"
 #include "tests/platform/descriptor_support.h"
 
 namespace {
@@ -805,7 +808,7 @@ std::string quarterRoot(std::int64_t q, bool negativeZero) {
 }
 
 TEST(Sweep, ExactEquationsGiveTheirConstructedLines) {
-  constexpr int equationCount = 1500;
+  const auto equationCount = static_cast<int>(longsweep::cases(1500));
   std::mt19937 random(20261207);
   std::uniform_int_distribution<int> coefficient(1, 9);
   std::uniform_int_distribution<int> quarter(-160, 160);

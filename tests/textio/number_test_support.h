@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -125,7 +127,7 @@ class Float32Proof {
   // with the pattern, what was compared, and both sides.
   void mismatch(const std::string& what, const std::string& x87, const std::string& product) {
     if (++mismatches_ > 1000) return;
-    std::printf("MISMATCH 0x%08X %s\n  x87:     [%s]\n  product: [%s]\n", bits_, what.c_str(),
+    std::printf("MISMATCH 0x%08X %s\n  x87:     %s\n  product: %s\n", bits_, what.c_str(),
                 x87.c_str(), product.c_str());
     std::fflush(stdout);
   }
@@ -172,18 +174,25 @@ class X87Environment {
   std::uint16_t saved_ = 0;
 };
 
+// A long double and the model's value hold the same 80-bit format: in the
+// first ten bytes of a long double, the significand in bytes 0 to 7 and the
+// sign and exponent in bytes 8 and 9, little-endian as x86 is. The two move
+// between each other by plain byte copies, so that the reference never goes
+// through the model's own conversions.
+static_assert(sizeof(long double) >= 10 && LDBL_MANT_DIG == 64);
 inline long double toLongDouble(const Extended& x) {
-  std::uint8_t image[extended::memoryImageSize];
-  extended::toMemoryImage(x, image);
-  long double value = 0;
-  std::memcpy(&value, image, sizeof image);
-  return value;
+  unsigned char bytes[sizeof(long double)] = {};
+  std::memcpy(bytes, &x.significand, sizeof x.significand);
+  std::memcpy(bytes + sizeof x.significand, &x.signExponent, sizeof x.signExponent);
+  return std::bit_cast<long double>(bytes);
 }
 
 inline Extended toModel(long double value) {
-  std::uint8_t image[extended::memoryImageSize];
-  std::memcpy(image, &value, sizeof image);
-  return extended::fromMemoryImage(image);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+  Extended x;
+  std::memcpy(&x.significand, bytes, sizeof x.significand);
+  std::memcpy(&x.signExponent, bytes + sizeof x.significand, sizeof x.signExponent);
+  return x;
 }
 
 // x · 10^n on the x87 unit with the conversions' tables: 10^(k mod 32), then

@@ -5,23 +5,33 @@
 // out character by character. The reference scales with the conversions'
 // tables, which power_of_ten_table_test checks against exact powers.
 //
+// realToText runs as in the program: under the control word of start-up, in
+// which invalid operation, division by zero and overflow trap, with a trap
+// hook that records. A case matches when the texts are the same, realToText
+// raised exactly the exception flags that the reference's steps raised on the
+// x87 unit, and it met no trap.
+//
 // The normal run checks some tens of thousands of seeded random cases; the
-// sweep labelled `long` checks millions, and the proof labelled `proof` every
-// float32 value.
+// sweep labelled `long` checks 20 million (at most QUADSOLVE_LONG_CASES, see
+// tests/long_sweep.h), and the proof labelled `proof` every float32 value.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "extended/extended.h"
+#include "extended/fpu_environment.h"
+#include "tests/long_sweep.h"
 #include "tests/textio/number_test_support.h"
 #include "textio/number_conversions.h"
 
@@ -145,7 +155,6 @@ std::string exponentFormX87(bool negative, Scaled s, int width) {
 }
 
 std::string referenceText(long double value, int width, int decimals) {
-  numbertest::X87Environment x87;
   const bool negative = (signExponentOf(value) & 0x8000) != 0;
   const std::uint16_t field = signExponentOf(value) & 0x7FFF;
   if (field == 0x7FFF) {
@@ -174,8 +183,49 @@ std::string referenceText(long double value, int width, int decimals) {
   return rightJustified(body, width);
 }
 
-std::string productText(long double value, int width, int decimals) {
-  return numbertest::realText(toModel(value), width, decimals);
+// ---- The two sides ----
+
+// A text and the exception flags raised in writing it; for realToText also
+// the codes of the traps it met.
+struct Written {
+  std::string text;
+  std::uint16_t flags = 0;
+  std::vector<std::uint32_t> traps;
+  bool operator==(const Written&) const = default;
+};
+
+std::string shown(const Written& written) {
+  char flags[16];
+  std::snprintf(flags, sizeof flags, " flags 0x%02X", written.flags);
+  std::string text = "[" + written.text + "]" + flags;
+  for (const std::uint32_t code : written.traps) {
+    char trap[24];
+    std::snprintf(trap, sizeof trap, " trap 0x%08X", code);
+    text += trap;
+  }
+  return text;
+}
+
+void PrintTo(const Written& written, std::ostream* os) {
+  *os << shown(written);
+}
+
+// The reference on the x87 unit, from cleared flags.
+Written reference(long double value, int width, int decimals) {
+  numbertest::X87Environment x87;
+  std::string text = referenceText(value, width, decimals);
+  return Written{std::move(text), x87.flags(), {}};
+}
+
+// realToText in the program's environment, from cleared flags.
+Written product(long double value, int width, int decimals) {
+  numbertest::enterProgramEnvironment();
+  std::string text = numbertest::realText(toModel(value), width, decimals);
+  Written written{std::move(text),
+                  static_cast<std::uint16_t>(extended::statusFlags() & extended::exceptionMaskBits),
+                  numbertest::trapCodes};
+  numbertest::leaveProgramEnvironment();
+  return written;
 }
 
 std::string describe(long double value, int width, int decimals) {
@@ -246,12 +296,12 @@ void runSeededCases(std::uint64_t seed, int cases) {
     const long double value = source.value();
     const int width = source.width();
     const int decimals = source.decimals();
-    const std::string expected = referenceText(value, width, decimals);
-    const std::string actual = productText(value, width, decimals);
+    const Written expected = reference(value, width, decimals);
+    const Written actual = product(value, width, decimals);
     if (expected != actual) {
       ++failures;
-      ADD_FAILURE() << describe(value, width, decimals) << "\n  x87:     [" << expected
-                    << "]\n  product: [" << actual << "]";
+      ADD_FAILURE() << describe(value, width, decimals) << "\n  x87:     " << shown(expected)
+                    << "\n  product: " << shown(actual);
     }
   }
 }
@@ -269,7 +319,7 @@ TEST(RealToTextAgainstX87, AroundTwoToThe120) {
   for (const long double value : values) {
     for (const int decimals : {-1, 0, 2, 30, 216, 300}) {
       for (const int width : {-5, 0, 10, 11, 20, 26, 27, 40, 300}) {
-        EXPECT_EQ(productText(value, width, decimals), referenceText(value, width, decimals))
+        EXPECT_EQ(product(value, width, decimals), reference(value, width, decimals))
             << describe(value, width, decimals);
       }
     }
@@ -281,7 +331,7 @@ TEST(RealToTextAgainstX87, SeededRandomValues) {
 }
 
 TEST(RealToTextAgainstX87Long, SeededRandomValuesLong) {
-  runSeededCases(777, 20'000'000);
+  runSeededCases(777, static_cast<int>(longsweep::cases(20'000'000)));
 }
 
 // Every float32 bit pattern, as the double it widens to, in the solver's form
@@ -294,9 +344,11 @@ TEST(RealToTextProof, EveryFloat32) {
     const long double value = static_cast<double>(std::bit_cast<float>(bits));
     const int roundedWidth = 10 + static_cast<int>(bits % 16);
     for (const auto& [width, decimals] : {std::pair{0, 2}, {26, -1}, {roundedWidth, -1}}) {
-      const std::string expected = referenceText(value, width, decimals);
-      const std::string actual = productText(value, width, decimals);
-      if (expected != actual) proof.mismatch(describe(value, width, decimals), expected, actual);
+      const Written expected = reference(value, width, decimals);
+      const Written actual = product(value, width, decimals);
+      if (expected != actual) {
+        proof.mismatch(describe(value, width, decimals), shown(expected), shown(actual));
+      }
     }
     return 3;
   });
