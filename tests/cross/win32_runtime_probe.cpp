@@ -27,6 +27,10 @@
 namespace {
 
 HHOOK hook = nullptr;
+// The message box already reported: wine may activate one dialog more than
+// once (when another probe's window takes the focus for a moment and gives
+// it back before the posted OK arrives), and each box is one line.
+HWND reported = nullptr;
 
 // The static text of a message box has the control identifier 0xFFFF.
 constexpr int messageTextControl = 0xFFFF;
@@ -39,10 +43,11 @@ LRESULT CALLBACK onWindowEvent(int code, WPARAM wParam, LPARAM lParam) {
   DWORD owner = 0;
   if (code == HCBT_ACTIVATE &&
       GetWindowThreadProcessId(reinterpret_cast<HWND>(wParam), &owner) != 0 &&
-      owner == GetCurrentProcessId() &&
+      owner == GetCurrentProcessId() && reinterpret_cast<HWND>(wParam) != reported &&
       GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) > 0 &&
       std::strcmp(className, "#32770") == 0) {
     const auto window = reinterpret_cast<HWND>(wParam);
+    reported = window;
     char caption[64] = {};
     char text[128] = {};
     GetWindowTextA(window, caption, sizeof caption);
