@@ -22,18 +22,10 @@
 # Needs: cmake, g++, gcc, python3. It installs nothing.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/whole-run}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/whole_run_setup.sh
+source "$(dirname "$0")/whole_run_setup.sh"
 
-if [[ "$(uname -m)" != x86_64 ]]; then
-  echo "bench/batch_run.sh measures on x86-64 Linux only" >&2
-  exit 1
-fi
-
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quadsolve quadsolve-batch -j2 >/dev/null
+build_programs quadsolve quadsolve-batch
 gcc -O2 -static -o "$work/run_meter" "$root/bench/run_meter.c"
 
 python3 - "$work" "$build/quadsolve" "$build/quadsolve-batch" "$work/run_meter" <<'PYTHON'

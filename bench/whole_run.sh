@@ -23,19 +23,11 @@
 # It installs nothing.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/whole-run}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-if [[ "$(uname -m)" != x86_64 ]]; then
-  echo "bench/whole_run.sh measures on x86-64 Linux only" >&2
-  exit 1
-fi
+# shellcheck source=bench/whole_run_setup.sh
+source "$(dirname "$0")/whole_run_setup.sh"
 
 # ---- The programs ----
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quadsolve -j2 >/dev/null
+build_programs quadsolve
 program=$build/quadsolve
 floor=$work/floor
 library=$work/minimal_reference

@@ -77,7 +77,7 @@ void finalizeRuntimeLibrary() {
 void terminateProgram() {
   // The message comes before the streams are closed.
   if (errorAddress != 0) {
-    formatErrorMessage();
+    fillErrorMessage(exitCode, errorAddress);
     writeErrorMessage();
     errorAddress = 0;
   }

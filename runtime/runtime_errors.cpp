@@ -119,10 +119,6 @@ void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t addres
   runtimeError(mapExceptionCode(exceptionCode), platform::moduleCodeAddress(address));
 }
 
-void formatErrorMessage() {
-  fillErrorMessage(exitCode, errorAddress);
-}
-
 void fillErrorMessage(std::int32_t exitValue, std::uintptr_t addressValue) {
   static constexpr char hexDigits[] = "0123456789ABCDEF";
 

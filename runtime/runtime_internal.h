@@ -81,9 +81,8 @@ std::uint8_t mapExceptionCode(std::uint32_t exceptionCode);
 // on its way out, ends the process at once with that error's code instead.
 // Async-signal-safe.
 [[noreturn]] void topLevelExceptionHandler(std::uint32_t exceptionCode, std::uintptr_t address);
-// Fills the message template from exitCode and errorAddress (low 32 bits).
-void formatErrorMessage();
-// Fills the message template from `code` and `address` (low 32 bits).
+// Fills errorMessage from the template with `code` and `address` (its low
+// 32 bits): the program's error (exitCode, errorAddress), or a record's.
 void fillErrorMessage(std::int32_t code, std::uintptr_t address);
 // The code of the first record that ended in an error (records.cpp); 0 when
 // none did, or in a program without records.

@@ -30,14 +30,11 @@ bool recordOpen;
 // the end of the data.
 std::uint32_t readBlock() {
   input.position = 0;
-  input.end = 0;
-  std::uint32_t delivered = 0;
-  if (!platform::readFile(input.handle, inputBytes, inputBlockSize, delivered)) {
-    const std::uint32_t code = platform::lastError();
-    if (!platform::isBrokenPipe(code)) return code;
+  if (const std::uint32_t code = readInput(input.handle, inputBytes, inputBlockSize, input.end);
+      code != 0) {
+    return code;
   }
-  input.end = delivered;
-  input.ended = delivered == 0;
+  input.ended = input.end == 0;
   return 0;
 }
 

@@ -16,18 +16,20 @@ constexpr StreamByte endOfInput = {endOfInputByte, true};
 
 }  // namespace
 
-std::uint32_t refillBuffer(TextStream& stream) {
-  stream.bufEnd = 0;
-  stream.bufPos = 0;
-  std::uint32_t delivered = 0;
-  if (platform::readFile(stream.handle, stream.bufPtr, stream.bufSize, delivered)) {
-    stream.bufEnd = delivered;
-    return 0;
-  }
+std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint32_t size,
+                        std::uint32_t& delivered) {
+  delivered = 0;
+  if (platform::readFile(handle, bytes, size, delivered)) return 0;
+  delivered = 0;
   const std::uint32_t code = platform::lastError();
   // The writer has gone: that is where the input ends.
   if (platform::isBrokenPipe(code)) return 0;
   return code;
+}
+
+std::uint32_t refillBuffer(TextStream& stream) {
+  stream.bufPos = 0;
+  return readInput(stream.handle, stream.bufPtr, stream.bufSize, stream.bufEnd);
 }
 
 StreamByte readChar(TextStream& stream) {

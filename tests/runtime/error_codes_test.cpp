@@ -14,7 +14,7 @@ struct MessageCase {
   const char* expected;
 };
 
-TEST(FormatErrorMessage, FillsCodeAndAddressFields) {
+TEST(FillErrorMessage, FillsCodeAndAddressFields) {
   const MessageCase cases[] = {
       {5, 0x1A, "Runtime error   5 at 0000001A"},
       {32, 0x401000, "Runtime error  32 at 00401000"},
@@ -27,14 +27,10 @@ TEST(FormatErrorMessage, FillsCodeAndAddressFields) {
       {7, 0x10, "Runtime error   7 at 00000010"},
   };
   for (const MessageCase& c : cases) {
-    exitCode = c.code;
-    errorAddress = c.address;
-    formatErrorMessage();
+    fillErrorMessage(c.code, c.address);
     EXPECT_EQ(std::string(errorMessage), c.expected);
     EXPECT_EQ(std::strlen(errorMessage), static_cast<std::size_t>(errorMessageLength));
   }
-  exitCode = 0;
-  errorAddress = 0;
 }
 
 TEST(MapExceptionCode, EveryRowAndTheRest) {
