@@ -37,29 +37,12 @@ bool equalsZero(Extended value) {
   return extended::compare(value, zero) == extended::Comparison::equal;
 }
 
-// D = b·b − (4·a)·c, never kept: every use evaluates it again, in this order.
-Extended discriminant() {
-  const Extended t1 = extended::multiply(load(b), load(b));
-  const Extended t2 = extended::multiply(extended::multiply(four, load(a)), load(c));
+// D = b·b − (4·a)·c, from the loaded coefficients; c is loaded here, where
+// the formula first uses it.
+Extended discriminant(Extended loadedA, Extended loadedB) {
+  const Extended t1 = extended::multiply(loadedB, loadedB);
+  const Extended t2 = extended::multiply(extended::multiply(four, loadedA), load(c));
   return extended::subtract(t1, t2);
-}
-
-Extended twiceA() {
-  return extended::multiply(two, load(a));
-}
-
-// (√D + (−b)) / (2·a)
-Extended rootWithPlus() {
-  const Extended sum =
-      extended::add(extended::squareRoot(discriminant()), extended::negate(load(b)));
-  return extended::divide(sum, twiceA());
-}
-
-// ((−b) − √D) / (2·a)
-Extended rootWithMinus() {
-  const Extended difference =
-      extended::subtract(extended::negate(load(b)), extended::squareRoot(discriminant()));
-  return extended::divide(difference, twiceA());
 }
 
 // One root of the result line: a space, then the stored double, loaded only
@@ -84,24 +67,40 @@ void readCoefficients(TextStream& input) {
 }
 
 ResultLine solveEquation() {
-  if (equalsZero(load(a))) {
-    if (equalsZero(load(b))) return {outcomeDegenerate, 0, {}};
-    x1 = store(extended::divide(extended::negate(load(c)), load(b)));
+  // Each coefficient is loaded once, where the formulas first use it; a load
+  // is exact and its flags are sticky, so a second load would change nothing.
+  const Extended loadedA = load(a);
+  if (equalsZero(loadedA)) {
+    const Extended loadedB = load(b);
+    if (equalsZero(loadedB)) return {outcomeDegenerate, 0, {}};
+    x1 = store(extended::divide(extended::negate(load(c)), loadedB));
     return {outcomeLinear, 1, {x1}};
   }
-  const extended::Comparison sign = extended::compare(discriminant(), zero);
-  if (sign == extended::Comparison::greater) {
-    x1 = store(rootWithPlus());
-    x2 = store(rootWithMinus());
-    // For a > 0 x1 is the larger root, for a < 0 the smaller.
-    if (extended::compare(load(x1), load(x2)) == extended::Comparison::less) {
-      return {outcomeTwoRoots, 2, {x1, x2}};
-    }
-    return {outcomeTwoRoots, 2, {x2, x1}};
-  }
+  // D is evaluated once and kept, and so are √D, −b and 2·a, though the
+  // formulas name them at every use (D in the sign test and in each root).
+  // Each is a pure function of a, b and c: evaluated again it gives the same
+  // bits and raises the same flags, which are sticky, so a repeat changes
+  // nothing in the status word; nor can a repeat trap, since an unmasked flag
+  // traps at the first evaluation, which comes first, in the same order as
+  // before (D, its sign, √D, −b, the sum, 2·a), from the same call.
+  const Extended loadedB = load(b);
+  const Extended d = discriminant(loadedA, loadedB);
+  const extended::Comparison sign = extended::compare(d, zero);
   if (sign == extended::Comparison::less) return {outcomeNoRealRoots, 0, {}};
-  x1 = store(rootWithPlus());
-  return {outcomeDoubleRoot, 1, {x1}};
+  const Extended squareRootOfD = extended::squareRoot(d);
+  const Extended minusB = extended::negate(loadedB);
+  // (√D + (−b)) / (2·a)
+  const Extended sum = extended::add(squareRootOfD, minusB);
+  const Extended twiceA = extended::multiply(two, loadedA);
+  x1 = store(extended::divide(sum, twiceA));
+  if (sign != extended::Comparison::greater) return {outcomeDoubleRoot, 1, {x1}};
+  // ((−b) − √D) / (2·a)
+  x2 = store(extended::divide(extended::subtract(minusB, squareRootOfD), twiceA));
+  // For a > 0 x1 is the larger root, for a < 0 the smaller.
+  if (extended::compare(load(x1), load(x2)) == extended::Comparison::less) {
+    return {outcomeTwoRoots, 2, {x1, x2}};
+  }
+  return {outcomeTwoRoots, 2, {x2, x1}};
 }
 
 void writeResultLine(TextStream& output, const ResultLine& line) {

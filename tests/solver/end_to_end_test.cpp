@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -389,6 +390,53 @@ void standardInputThatNeverEnds() {
   if (pipe(ends) != 0) _exit(126);
   dup2(ends[0], STDIN_FILENO);
   close(ends[0]);
+}
+
+// The function of the program's file whose code holds `address` (an error
+// line's address: the low 32 bits of the offset in the image), by its symbol
+// table; empty when none does.
+std::string functionContaining(std::uint32_t address) {
+  FILE* pipe = popen("'" QUADSOLVE_NM "' -C -S --defined-only '" QUADSOLVE_PROGRAM_FILE "'", "r");
+  if (pipe == nullptr) return "";
+  std::string name;
+  char line[2048];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    unsigned long long start = 0, size = 0;
+    char type = 0;
+    int consumed = 0;
+    if (std::sscanf(line, "%llx %llx %c %n", &start, &size, &type, &consumed) != 3) continue;
+    if ((type == 't' || type == 'T') && address - (start & 0xFFFFFFFFu) < size)
+      name = line + consumed;
+  }
+  pclose(pipe);
+  return name;
+}
+
+// The discriminant is evaluated once: where its evaluation traps, the error
+// names that evaluation, the first use; where the first root traps, the
+// solver's own code.
+TEST(Traps, AreReportedAtTheFirstEvaluationThatRaisesThem) {
+  const struct {
+    const char* input;
+    int code;
+    const char* function;
+  } cases[] = {
+      {"1e5120 1e5120 1\n", 207, "discriminant("},    // ∞ − ∞ in D
+      {"1e5120 0 0\n", 207, "discriminant("},         // (4·∞)·0 in D
+      {"-1e5120 1e5120 1\n", 207, "solveEquation("},  // D = +∞, √D + (−∞)
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const RunResult result = runProgram(c.input, Channel::file, Channel::file);
+    EXPECT_EQ(maskAddresses(result.output), failure(c.code));
+    EXPECT_EQ(result.exitCode, c.code);
+    const std::size_t at = result.output.rfind(" at ");
+    ASSERT_NE(at, std::string::npos);
+    const auto address =
+        static_cast<std::uint32_t>(std::stoul(result.output.substr(at + 4, 8), nullptr, 16));
+    EXPECT_NE(functionContaining(address - 1).find(c.function), std::string::npos)
+        << functionContaining(address - 1);
+  }
 }
 
 TEST(FailingOutput, ClosedStandardOutputIs105AtTheFirstLine) {
