@@ -176,7 +176,10 @@ std::uint32_t lastError() {
 }
 
 bool isBrokenPipe(std::uint32_t code) {
-  return code == kernel::errorBrokenPipe || code == kernel::errorConnectionReset;
+  // A writer that has gone gives a read of 0 bytes on Linux. A socket reset by
+  // its peer (ECONNRESET) is no end of the data: what the peer sent last may
+  // be lost, so it is a failed read like any other.
+  return code == kernel::errorBrokenPipe;
 }
 
 void releaseHandle(Handle) {

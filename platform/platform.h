@@ -49,7 +49,9 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count);
 // starts no thread.
 std::uint32_t lastError();
 
-// True for the code of a read from a pipe whose writer has gone.
+// True for the code of a read from a pipe whose writer has gone (on Linux,
+// where such a read delivers 0 bytes instead, EPIPE). A connection reset by
+// its peer is not one.
 bool isBrokenPipe(std::uint32_t code);
 
 // Releases a handle that turned out to be unusable. On Linux this closes

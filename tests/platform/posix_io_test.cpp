@@ -145,8 +145,8 @@ TEST(ReadFile, PipeWhoseWriterClosedEndsTheData) {
 
 TEST(ReadFile, FailuresReportTheErrnoValue) {
   auto directory = openPath("/tmp", O_RDONLY | O_DIRECTORY);
-  // A stream socket whose peer closed with data unread reports a reset:
-  // the writer has gone.
+  // A stream socket whose peer closed with data unread reports a reset: a
+  // failure, not the end of the data.
   int sockets[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets), 0);
   Descriptor reader(sockets[0]), writer(sockets[1]);
@@ -162,7 +162,7 @@ TEST(ReadFile, FailuresReportTheErrnoValue) {
     bool brokenPipe;
   } cases[] = {
       {"directory", directory.get(), EISDIR, false},
-      {"socket reset by its peer", reader.get(), ECONNRESET, true},
+      {"socket reset by its peer", reader.get(), ECONNRESET, false},
       {"closed descriptor", closedFd, EBADF, false},
   };
   for (const auto& c : cases) {

@@ -12,6 +12,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,8 +51,9 @@ constexpr char maskedAddress[] = "XXXXXXXX";
 }();
 
 // Where standard input comes from and standard output goes; a pipe without
-// reader has lost its reader before the program starts.
-enum class Channel { file, pipe, terminal, pipeWithoutReader };
+// reader has lost its reader before the program starts; a reset socket
+// delivers the input and then fails with ECONNRESET.
+enum class Channel { file, pipe, terminal, pipeWithoutReader, resetSocket };
 
 const char* channelName(Channel channel) {
   switch (channel) {
@@ -63,6 +65,8 @@ const char* channelName(Channel channel) {
       return "terminal";
     case Channel::pipeWithoutReader:
       return "pipeWithoutReader";
+    case Channel::resetSocket:
+      return "resetSocket";
   }
   return "?";
 }
@@ -163,6 +167,14 @@ RunResult runProgram(const std::string& input, Channel in, Channel out,
     testing_support::Pipe pipe = testing_support::makePipe();
     testing_support::writeAll(pipe.writeEnd.get(), input);
     standardInput = std::move(pipe.readEnd);
+  } else if (in == Channel::resetSocket) {
+    // The peer closes with a byte of ours unread: a reset after the input.
+    int ends[2];
+    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    testing_support::Descriptor peer(ends[1]);
+    standardInput = testing_support::Descriptor(ends[0]);
+    testing_support::writeAll(peer.get(), input);
+    testing_support::writeAll(standardInput.get(), "x");
   } else {
     ADD_FAILURE() << "terminal input has its own runner";
   }
@@ -497,6 +509,27 @@ TEST(FailingInput, DirectoryAsStandardInputGivesTheSystemCode) {
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(maskAddresses(result.output), failure(EISDIR));
   EXPECT_EQ(result.exitCode, EISDIR);
+}
+
+// A reset is no end of the input: the line that it cut is not answered as
+// if whole, and the read's code ends the program.
+TEST(FailingInput, SocketResetByItsPeerIsAFailedRead) {
+  const struct {
+    const char* path;
+    const char* input;
+    std::string output;
+  } cases[] = {
+      {programPath, "1 -3", failure(ECONNRESET)},
+      {QUADSOLVE_BATCH_PROGRAM, "1 -3 2\n1 2 1\n1 -3",
+       "2 1.00 2.00\r\n3 -1.00\r\n" + errorLine(ECONNRESET)},
+  };
+  for (const auto& c : cases) {
+    const RunResult result =
+        runProgram(c.input, Channel::resetSocket, Channel::pipe, {}, {}, c.path);
+    ASSERT_TRUE(result.exited) << c.path << " ended by signal " << result.signal;
+    EXPECT_EQ(maskAddresses(result.output), c.output) << c.path;
+    EXPECT_EQ(result.exitCode, ECONNRESET) << c.path;
+  }
 }
 
 TEST(Arguments, AreIgnored) {
