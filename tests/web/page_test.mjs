@@ -9,7 +9,7 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import {WASI} from 'node:wasi';
-import puppeteer from 'puppeteer-core';
+import {chromium} from 'playwright-core';
 
 const [webDir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
@@ -103,7 +103,7 @@ async function oneEquation(page, row, first) {
   if (!first) {
     await page.click('#eq', {clickCount: 3});
     await page.keyboard.press('Backspace');
-    await page.type('#eq', row.eq);
+    await page.locator('#eq').pressSequentially(row.eq);
   }
   const shown = await page.evaluate(() => ({
                                       answer: document.getElementById('answer').textContent,
@@ -146,7 +146,7 @@ function underNodeWasi(module, input, work) {
 
 // 10,000 lines of every kind, dropped on the page as a file; the download
 // must be the native program's bytes.
-async function manyEquations(page, session, work) {
+async function manyEquations(page, work) {
   const kinds = [
     '1 -3 2', '1 2 1', '0 0 5', '1 0 1', '0 2 -3', 'x 1 2', '1e5000 0 0', '', '-0 0 7',
     '1 3e17 3e16'
@@ -175,18 +175,9 @@ async function manyEquations(page, session, work) {
   );
   await page.waitForSelector('#download:not([hidden])');
 
-  const downloads = path.join(work, 'downloads');
-  await session.send(
-      'Browser.setDownloadBehavior',
-      {behavior: 'allow', downloadPath: downloads, eventsEnabled: true});
-  const finished = new Promise(
-      (resolve) => session.on(
-          'Browser.downloadProgress',
-          (event) => event.state !== 'inProgress' && resolve(event.state)),
-  );
-  await page.click('#download');
-  check((await finished) === 'completed', 'download not completed');
-  const got = fs.readFileSync(path.join(downloads, 'equations.answers.txt'));
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  check(download.suggestedFilename() === 'equations.answers.txt', download.suggestedFilename());
+  const got = fs.readFileSync(await download.path());
   // The same module under Node's WASI writes the same bytes; the native
   // program too, but for the error lines' code addresses, which are each
   // build's own.
@@ -209,10 +200,11 @@ async function manyEquations(page, session, work) {
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quadsolve-web-'));
 fs.mkdirSync(path.join(webDir, 'screenshots'), {recursive: true});
 const server = await serve();
-const browser = await puppeteer.launch({
+const browser = await chromium.launchPersistentContext(path.join(work, 'profile'), {
   executablePath: CHROMIUM,
   headless: true,
-  userDataDir: path.join(work, 'profile'),
+  viewport: {width: 900, height: 1000},
+  acceptDownloads: true,
   args: [
     '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'
@@ -221,12 +213,11 @@ const browser = await puppeteer.launch({
 try {
   const page = await browser.newPage();
   page.on('pageerror', (error) => check(false, `page error: ${error.message}`));
-  await page.setViewport({width: 900, height: 1000});
   const base = `http://127.0.0.1:${server.address().port}/index.html`;
   await page.goto(`${base}?eq=${encodeURIComponent(EQUATIONS[0].eq)}`);
   await page.waitForSelector('body[data-ready]');
   for (const [i, row] of EQUATIONS.entries()) await oneEquation(page, row, i === 0);
-  await manyEquations(page, await page.createCDPSession(), work);
+  await manyEquations(page, work);
 } finally {
   await browser.close();
   server.close();
