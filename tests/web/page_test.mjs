@@ -1,11 +1,11 @@
-// Drives the page in headless Chromium against the native programs:
+// Drives the page, served by python3 -m http.server, in headless Chromium
+// against the native programs:
 //   node tests/web/page_test.mjs WEB_DIR NATIVE_DIR
 // WEB_DIR holds the page and the .wasm programs (build/web), NATIVE_DIR the
 // native quadsolve and quadsolve-batch (build/release). Screenshots go to
 // WEB_DIR/screenshots/.
-import {spawnSync} from 'node:child_process';
+import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import {WASI} from 'node:wasi';
@@ -42,24 +42,21 @@ const maskAddress = (line) => line.replace(/ at [0-9A-F]{8}$/, ' at ########');
 const native = (program, input) =>
     spawnSync(path.join(nativeDir, program), {input, maxBuffer: 1 << 30}).stdout;
 
-// The web folder over HTTP on a free port.
+// The web folder served as the README shows, on a free port. Result: the
+// server's process and its port.
 function serve() {
-  const types = {
-    '.html': 'text/html',
-    '.js': 'text/javascript',
-    '.css': 'text/css',
-    '.wasm': 'application/wasm'
-  };
-  const server = http.createServer((request, response) => {
-    const file = path.join(webDir, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    const name = file.endsWith('/') ? file + 'index.html' : file;
-    fs.readFile(name, (error, data) => {
-      response.writeHead(
-          error ? 404 : 200, {'Content-Type': types[path.extname(name)] || 'text/plain'});
-      response.end(error ? '' : data);
+  const server =
+      spawn('python3', ['-u', '-m', 'http.server', '-d', webDir, '--bind', '127.0.0.1', '0'], {
+        stdio: ['ignore', 'pipe', 'ignore'],
+      });
+  return new Promise((resolve, reject) => {
+    let said = '';
+    server.stdout.on('data', (data) => {
+      const port = /port (\d+)/.exec((said += data));
+      if (port) resolve([server, port[1]]);
     });
+    server.on('exit', () => reject(new Error(`python3 -m http.server ended: ${said}`)));
   });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 // The roots' markers mapped back through the x-axis ticks; each must be
@@ -199,7 +196,7 @@ async function manyEquations(page, work) {
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quadsolve-web-'));
 fs.mkdirSync(path.join(webDir, 'screenshots'), {recursive: true});
-const server = await serve();
+const [server, port] = await serve();
 const browser = await chromium.launchPersistentContext(path.join(work, 'profile'), {
   executablePath: CHROMIUM,
   headless: true,
@@ -213,14 +210,14 @@ const browser = await chromium.launchPersistentContext(path.join(work, 'profile'
 try {
   const page = await browser.newPage();
   page.on('pageerror', (error) => check(false, `page error: ${error.message}`));
-  const base = `http://127.0.0.1:${server.address().port}/index.html`;
+  const base = `http://127.0.0.1:${port}/index.html`;
   await page.goto(`${base}?eq=${encodeURIComponent(EQUATIONS[0].eq)}`);
   await page.waitForSelector('body[data-ready]');
   for (const [i, row] of EQUATIONS.entries()) await oneEquation(page, row, i === 0);
   await manyEquations(page, work);
 } finally {
   await browser.close();
-  server.close();
+  server.kill();
   fs.rmSync(work, {recursive: true, force: true});
 }
 for (const failure of failures) console.log('FAIL: ' + failure);
