@@ -86,6 +86,12 @@ endfunction()
 # processor's default, as the C library expects it: the program linked
 # without the C library provides that place itself (platform/linux_start.cpp).
 function(quadsolve_use_hardening_options target)
+  # WebAssembly needs none of them: return addresses and the call stack lie
+  # outside the module's memory, where no store can reach them; code is not
+  # memory at all, and an indirect call is checked against its type.
+  if(WASI)
+    return()
+  endif()
   include(CheckCXXCompilerFlag)
   set(options -fstack-protector-strong)
   if(NOT WIN32)

@@ -1,8 +1,9 @@
-# The `package` preset: the release program built for every platform, each in
-# a build tree of its own (build/package/<platform>) with its toolchain, and
-# packaged there by CPack (cmake/Packaging.cmake); the packages and archives
-# are then gathered in build/package/. QUADSOLVE_PACKAGE_PLATFORMS chooses
-# the platforms (default: all of them).
+# The `package` preset: the release program built for every platform (for the
+# web: the WebAssembly programs and the page), each in a build tree of its own
+# (build/package/<platform>) with its toolchain, and packaged there by CPack
+# (cmake/Packaging.cmake); the packages and archives are then gathered in
+# build/package/. QUADSOLVE_PACKAGE_PLATFORMS chooses the platforms (default:
+# all of them).
 include(ExternalProject)
 
 # The RPM packages of the Linux builds are made by rpmbuild (Debian package
@@ -12,7 +13,7 @@ if(NOT QUADSOLVE_RPMBUILD)
   message(FATAL_ERROR "rpmbuild not found: the RPM packages need it (Debian package rpm)")
 endif()
 
-set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32 win64
+set(QUADSOLVE_PACKAGE_PLATFORMS amd64 arm64 s390x armhf riscv64 ppc64el win32 win64 web
     CACHE STRING "The platforms that the package preset builds and packages")
 
 # The toolchain file of each platform (none: this machine's compiler).
@@ -24,6 +25,7 @@ set(toolchain_riscv64 toolchain-riscv64.cmake)
 set(toolchain_ppc64el toolchain-ppc64le.cmake)
 set(toolchain_win32 toolchain-mingw-i686.cmake)
 set(toolchain_win64 toolchain-mingw-x86_64.cmake)
+set(toolchain_web toolchain-wasi.cmake)
 
 set(gather "${CMAKE_BINARY_DIR}/gather-packages.cmake")
 file(WRITE "${gather}" [=[

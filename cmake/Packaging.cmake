@@ -21,6 +21,9 @@
 #            into a prefix holds, in the folder quadsolve-<version>-linux-<arch>
 #   Windows  quadsolve-<version>-win32.zip (win64: a 64-bit build):
 #            quadsolve.exe, quadsolve-batch.exe, README.md, LICENSE
+#   WASI     quadsolve-<version>-web.tar.gz: quadsolve.wasm,
+#            quadsolve-batch.wasm, the page (web/), README.md and LICENSE, in
+#            the folder quadsolve-<version>-web, ready for a static file server
 # The version is the project's (CMakeLists.txt). The packages are the same
 # bytes from any clone of the same commit: the archives' times are the last
 # commit's (SOURCE_DATE_EPOCH), the modes of their members those of the umask
@@ -46,7 +49,7 @@ foreach(program IN LISTS programs)
   file(CONFIGURE OUTPUT "${packagingDir}/${program}.1" CONTENT "${manualPage}" @ONLY)
 endforeach()
 
-if(NOT WIN32)
+if(NOT WIN32 AND NOT WASI)
   configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.in" "${packagingDir}/changelog" @ONLY)
 
   # The release number of the RPM packages: the version is the project's.
@@ -127,6 +130,13 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(WIN32)
   install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT program)
+  install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .
+          COMPONENT program)
+elseif(WASI)
+  # Files that a web server serves, not programs to run: no execute bits.
+  foreach(program IN LISTS programs)
+    install(FILES $<TARGET_FILE:${program}> DESTINATION . COMPONENT program)
+  endforeach()
   install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION .
           COMPONENT program)
 else()
@@ -236,6 +246,10 @@ if(WIN32)
   else()
     set(CPACK_PACKAGE_FILE_NAME "quadsolve-${PROJECT_VERSION}-win32")
   endif()
+elseif(WASI)
+  # The archive: the same for every machine that runs it.
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_PACKAGE_FILE_NAME "quadsolve-${PROJECT_VERSION}-web")
 else()
   # The names of this build's processor (CMAKE_SYSTEM_PROCESSOR) in the
   # packages: Debian's architecture; RPM's, or - where no RPM package is made;

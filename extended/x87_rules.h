@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "exceptions/caller_address.h"
 #include "extended/extended.h"
 
 namespace extended::rules {
@@ -44,4 +45,4 @@ inline void signalOperation(std::uint16_t flags, std::uintptr_t callerAddress) {
 }  // namespace extended::rules
 
 // The address of the code that called the current public operation.
-#define EXTENDED_CALLER_ADDRESS() reinterpret_cast<std::uintptr_t>(__builtin_return_address(0))
+#define EXTENDED_CALLER_ADDRESS() reinterpret_cast<std::uintptr_t>(CALLER_RETURN_ADDRESS())

@@ -3,7 +3,7 @@
 //  - the report of a failed assert() (in a build without NDEBUG), which the
 //    assert macro of the C library's header calls: the message goes to
 //    standard error and the process ends as an abort ends it, by SIGABRT on
-//    Linux, with exit code 3 on Windows;
+//    Linux, with exit code 3 on Windows, by a trap of the module under WASI;
 //  - raise() on Linux, which libgcc's integer division routines of 32-bit ARM
 //    call with SIGFPE for a division by zero;
 //  - the stack protector's guard (where the compiler reads it from a
@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#if !defined(_WIN32)
+#if defined(__linux__)
 #include "platform/linux_system_calls.h"
 #endif
 
@@ -66,6 +66,7 @@ extern void (*const importedAssert)(const char*, const char*, unsigned) __asm__(
 void (*const importedAssert)(const char*, const char*, unsigned) = assertionEntry;
 }
 #else
+#if defined(__linux__)
 // 32-bit ARM has no division fault: libgcc's division routines call
 // raise(SIGFPE) for a division by zero instead. That is reported as the
 // processor reports its own division fault on other processors (code
@@ -87,6 +88,7 @@ extern "C" int raise(int signal) {
   }
   return failed(result) ? -1 : 0;
 }
+#endif
 
 #if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
 // The stack guard, where the compiler reads it on these processors; the

@@ -43,7 +43,7 @@ void beginRecord() {
 
 [[gnu::noinline]] void recordCheck() {
   if (pendingIoError == 0) return;
-  const std::uintptr_t address = returnAddressToModule(__builtin_return_address(0));
+  const std::uintptr_t address = returnAddressToModule(CALLER_RETURN_ADDRESS());
   if (pendingIoError == ioMalformedNumber) {
     recordError(ioMalformedNumber, address);
     return;

@@ -32,7 +32,7 @@ const StartupTable* activeTable = nullptr;
   if (!outputBound || closeResult == 0 || runtimeErrorRaised()) return;
   runtimeError(static_cast<std::uint8_t>(closeResult & errorCodeBits),
                platform::moduleCodeAddress(reinterpret_cast<std::uintptr_t>(
-                   __builtin_extract_return_addr(__builtin_return_address(0)))));
+                   __builtin_extract_return_addr(CALLER_RETURN_ADDRESS()))));
 }
 
 }  // namespace

@@ -55,11 +55,11 @@ constexpr int addressFieldLast = 28;
 
 [[gnu::noinline]] void ioCheck() {
   if (pendingIoError == 0) return;
-  runtimeError(pendingIoCode(), returnAddressToModule(__builtin_return_address(0)));
+  runtimeError(pendingIoCode(), returnAddressToModule(CALLER_RETURN_ADDRESS()));
 }
 
 [[gnu::noinline]] void raiseErrorKind(std::uint8_t kind) {
-  const std::uintptr_t address = returnAddressToModule(__builtin_return_address(0));
+  const std::uintptr_t address = returnAddressToModule(CALLER_RETURN_ADDRESS());
   kind = static_cast<std::uint8_t>(kind % errorKindLimit);
   std::uint8_t code = kind;
   if (kind == 0) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "exceptions/caller_address.h"
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "textio/text_stream.h"

@@ -12,7 +12,7 @@
 #
 # A BUILD is NAME=COMMAND, the command that runs the program (it may start
 # with an emulator), e.g. 'aarch64=qemu-aarch64 build/cross-aarch64/quadsolve'.
-# Without any, the eight builds of the developers' guide are compared:
+# Without any, the nine builds of the developers' guide are compared:
 #   host     build/release/quadsolve
 #   aarch64  qemu-aarch64 build/cross-aarch64/quadsolve
 #   s390x    qemu-s390x build/cross-s390x/quadsolve      (big-endian)
@@ -21,6 +21,7 @@
 #   ppc64le  qemu-ppc64le build/cross-ppc64le/quadsolve
 #   win32    cmake/wine-run.sh --prefix build/cross-win32/wineprefix build/cross-win32/quadsolve.exe
 #   win64    cmake/wine-run.sh --prefix build/cross-win64/wineprefix build/cross-win64/quadsolve.exe
+#   web      node tools/wasi_run.mjs build/web/quadsolve.wasm   (WebAssembly, WASI)
 # The first build is the reference. Prints the count compared and every
 # mismatch, and ends with "identity: N passed, M failed"; exits 1 on any
 # mismatch and 2 when a build cannot run at all.
@@ -36,7 +37,7 @@ while (($# > 0)); do
     --count) count="$2"; shift 2 ;;
     --seed) seed="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
-    -h | --help) sed -n '2,26p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
     *=*) builds+=("$1"); shift ;;
     *) echo "byte_identity.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -51,6 +52,7 @@ if ((${#builds[@]} == 0)); then
     "ppc64le=qemu-ppc64le $root/build/cross-ppc64le/quadsolve"
     "win32=$root/cmake/wine-run.sh --prefix $root/build/cross-win32/wineprefix $root/build/cross-win32/quadsolve.exe"
     "win64=$root/cmake/wine-run.sh --prefix $root/build/cross-win64/wineprefix $root/build/cross-win64/quadsolve.exe"
+    "web=node $root/tools/wasi_run.mjs $root/build/web/quadsolve.wasm"
   )
 fi
 
@@ -218,7 +220,7 @@ batchMismatches=0
 for build in "${builds[@]}"; do
   name="${build%%=*}"
   # The batch program is the one beside the build's quadsolve.
-  command=$(sed -E 's#quadsolve(\.exe)?$#quadsolve-batch\1#' <<<"${build#*=}")
+  command=$(sed -E 's#quadsolve(\.exe|\.wasm)?$#quadsolve-batch\1#' <<<"${build#*=}")
   program="${command##* }"
   [[ -f "$program" ]] || continue
   set +e

@@ -1,0 +1,157 @@
+// The input/output part of the platform layer under WASI: standard handles,
+// handle types, reads, writes, the last error code and the process exit, over
+// the interface's descriptor calls (wasi_system_calls.h).
+//
+// Handles are the interface's descriptors; the standard handles are 0, 1 and
+// 2. Error codes are kept in Linux's numbering, so that a failure ends the
+// program with the run-time error code that it has on Linux.
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "platform/wasi_system_calls.h"
+
+namespace platform {
+
+namespace {
+
+// The bits of an exit code that a Linux process's exit status keeps; a
+// runtime on Linux passes the code on to the process that runs it.
+constexpr std::uint32_t exitStatusBits = 0xFF;
+
+// The code of the last failure. The module runs one thread.
+std::uint32_t lastErrorCode = 0;
+
+// Records the Linux error number of a failed call. A failure always leaves a
+// nonzero code, so that no caller can mistake it for success; a number that
+// the interface does not define reads as an input/output error.
+void recordFailure(wasi::Errno code) {
+  lastErrorCode = code >= 1 && code <= wasi::errorNotCapable ? wasi::linuxErrorNumbers[code - 1]
+                                                             : wasi::linuxErrorIo;
+}
+
+wasi::Descriptor descriptorOf(Handle handle) {
+  return static_cast<wasi::Descriptor>(handle);
+}
+
+}  // namespace
+
+Handle standardHandle(StandardHandle which) {
+  wasi::Descriptor descriptor;
+  switch (which) {
+    case StandardHandle::input:
+      descriptor = wasi::standardInput;
+      break;
+    case StandardHandle::output:
+      descriptor = wasi::standardOutput;
+      break;
+    case StandardHandle::error:
+      descriptor = wasi::standardError;
+      break;
+    default:
+      recordFailure(wasi::errorBadDescriptor);
+      return invalidHandle;
+  }
+  // A runtime that does not give the module this descriptor makes it no
+  // handle.
+  wasi::DescriptorStatus status{};
+  if (const wasi::Errno result = wasi::wasiDescriptorStatus(descriptor, &status);
+      result != wasi::success) {
+    recordFailure(result);
+    return invalidHandle;
+  }
+  return static_cast<Handle>(descriptor);
+}
+
+FileType fileType(Handle handle) {
+  wasi::DescriptorStatus status{};
+  if (const wasi::Errno result = wasi::wasiDescriptorStatus(descriptorOf(handle), &status);
+      result != wasi::success) {
+    recordFailure(result);
+    return FileType::unknown;
+  }
+  switch (status.fileType) {
+    case wasi::FileType::characterDevice:  // a terminal, /dev/null
+      return FileType::character;
+    case wasi::FileType::regularFile:
+    case wasi::FileType::directory:
+    case wasi::FileType::blockDevice:
+      return FileType::disk;
+    case wasi::FileType::socketStream:
+    case wasi::FileType::socketDatagram:
+      return FileType::pipe;
+    default:
+      // The interface has no kind for a pipe: runtimes report one as a
+      // socket or as unknown, and a browser's stand-in streams as unknown.
+      // An open descriptor of unknown kind is read and written as a pipe.
+      return FileType::pipe;
+  }
+}
+
+bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& delivered) {
+  delivered = 0;
+  const wasi::InputVector vector = {static_cast<std::uint8_t*>(buffer), count};
+  for (;;) {
+    wasi::Size got = 0;
+    const wasi::Errno result = wasi::wasiReadVectors(descriptorOf(handle), &vector, 1, &got);
+    if (result == wasi::success) {
+      delivered = got;
+      return true;
+    }
+    // A runtime has no way to wait for a descriptor that the host left
+    // non-blocking: its EAGAIN is a failure here.
+    if (result != wasi::errorInterrupted) {
+      recordFailure(result);
+      return false;
+    }
+  }
+}
+
+bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
+  wasi::OutputVector vector = {static_cast<const std::uint8_t*>(bytes), count};
+  while (vector.length > 0) {
+    wasi::Size put = 0;
+    const wasi::Errno result = wasi::wasiWriteVectors(descriptorOf(handle), &vector, 1, &put);
+    if (result == wasi::errorInterrupted) continue;
+    if (result != wasi::success) {
+      recordFailure(result);
+      return false;
+    }
+    if (put == 0 || put > vector.length) {
+      // No progress and no reason given: repeating could loop for ever.
+      recordFailure(wasi::errorIo);
+      return false;
+    }
+    vector.buffer += put;
+    vector.length -= put;
+  }
+  return true;
+}
+
+std::uint32_t lastError() {
+  return lastErrorCode;
+}
+
+bool isBrokenPipe(std::uint32_t code) {
+  return code == wasi::linuxErrorBrokenPipe || code == wasi::linuxErrorConnectionReset;
+}
+
+void releaseHandle(Handle) {
+  // Nothing to release: the standard descriptors stay open.
+}
+
+void exitProcess(std::uint32_t code) {
+  wasi::wasiExit(code & exitStatusBits);
+}
+
+void abortProcess() {
+  // No signals here: the module traps, and its runtime ends the run and
+  // reports the trap.
+  __builtin_trap();
+}
+
+void initPlatform() {
+  // Nothing to set up: the interface has no signals, and a write to a closed
+  // pipe fails with EPIPE.
+}
+
+}  // namespace platform

@@ -1,0 +1,165 @@
+// The functions of the WebAssembly System Interface (preview 1) that the
+// platform layer calls, as imports of the module "wasi_snapshot_preview1",
+// with the numbers and records of the interface that it uses. Nothing else of
+// the interface is imported: a module imports exactly the functions that its
+// code calls.
+#pragma once
+
+#include <cstdint>
+
+namespace platform::wasi {
+
+// The interface's result of every call: 0 for success, else an error number of
+// its own numbering.
+using Errno = std::uint16_t;
+using Size = std::uint32_t;
+using Descriptor = std::uint32_t;
+
+inline constexpr Errno success = 0;
+inline constexpr Errno errorAgain = 6;
+inline constexpr Errno errorBadDescriptor = 8;
+inline constexpr Errno errorInterrupted = 27;
+inline constexpr Errno errorIo = 29;
+// The last error number of the interface (ENOTCAPABLE: the descriptor lacks
+// the right for the operation).
+inline constexpr Errno errorNotCapable = 76;
+
+// The same errors in Linux's numbering, index = the interface's number less
+// one: so that a failure gives the run-time error code that it gives the
+// program on Linux. The interface's own last error (no rights for the
+// operation) has no Linux counterpart and reads as EACCES.
+inline constexpr std::uint8_t linuxErrorNumbers[errorNotCapable] = {
+    7 /* 2BIG */,
+    13 /* ACCES */,
+    98 /* ADDRINUSE */,
+    99 /* ADDRNOTAVAIL */,
+    97 /* AFNOSUPPORT */,
+    11 /* AGAIN */,
+    114 /* ALREADY */,
+    9 /* BADF */,
+    74 /* BADMSG */,
+    16 /* BUSY */,
+    125 /* CANCELED */,
+    10 /* CHILD */,
+    103 /* CONNABORTED */,
+    111 /* CONNREFUSED */,
+    104 /* CONNRESET */,
+    35 /* DEADLK */,
+    89 /* DESTADDRREQ */,
+    33 /* DOM */,
+    122 /* DQUOT */,
+    17 /* EXIST */,
+    14 /* FAULT */,
+    27 /* FBIG */,
+    113 /* HOSTUNREACH */,
+    43 /* IDRM */,
+    84 /* ILSEQ */,
+    115 /* INPROGRESS */,
+    4 /* INTR */,
+    22 /* INVAL */,
+    5 /* IO */,
+    106 /* ISCONN */,
+    21 /* ISDIR */,
+    40 /* LOOP */,
+    24 /* MFILE */,
+    31 /* MLINK */,
+    90 /* MSGSIZE */,
+    72 /* MULTIHOP */,
+    36 /* NAMETOOLONG */,
+    100 /* NETDOWN */,
+    102 /* NETRESET */,
+    101 /* NETUNREACH */,
+    23 /* NFILE */,
+    105 /* NOBUFS */,
+    19 /* NODEV */,
+    2 /* NOENT */,
+    8 /* NOEXEC */,
+    37 /* NOLCK */,
+    67 /* NOLINK */,
+    12 /* NOMEM */,
+    42 /* NOMSG */,
+    92 /* NOPROTOOPT */,
+    28 /* NOSPC */,
+    38 /* NOSYS */,
+    107 /* NOTCONN */,
+    20 /* NOTDIR */,
+    39 /* NOTEMPTY */,
+    131 /* NOTRECOVERABLE */,
+    88 /* NOTSOCK */,
+    95 /* NOTSUP */,
+    25 /* NOTTY */,
+    6 /* NXIO */,
+    75 /* OVERFLOW */,
+    130 /* OWNERDEAD */,
+    1 /* PERM */,
+    32 /* PIPE */,
+    71 /* PROTO */,
+    93 /* PROTONOSUPPORT */,
+    91 /* PROTOTYPE */,
+    34 /* RANGE */,
+    30 /* ROFS */,
+    29 /* SPIPE */,
+    3 /* SRCH */,
+    116 /* STALE */,
+    110 /* TIMEDOUT */,
+    26 /* TXTBSY */,
+    18 /* XDEV */,
+    13 /* NOTCAPABLE: EACCES */,
+};
+
+inline constexpr std::uint32_t linuxErrorIo = 5;
+inline constexpr std::uint32_t linuxErrorBrokenPipe = 32;
+inline constexpr std::uint32_t linuxErrorConnectionReset = 104;
+
+// The standard descriptors, as on POSIX systems.
+inline constexpr Descriptor standardInput = 0;
+inline constexpr Descriptor standardOutput = 1;
+inline constexpr Descriptor standardError = 2;
+
+enum class FileType : std::uint8_t {
+  unknown = 0,
+  blockDevice = 1,
+  characterDevice = 2,
+  directory = 3,
+  regularFile = 4,
+  socketDatagram = 5,
+  socketStream = 6,
+  symbolicLink = 7,
+};
+
+// What fd_fdstat_get reports of a descriptor (24 bytes, aligned to 8).
+struct DescriptorStatus {
+  FileType fileType;
+  std::uint16_t flags;
+  std::uint64_t rightsBase;
+  std::uint64_t rightsInheriting;
+};
+static_assert(sizeof(DescriptorStatus) == 24 && alignof(DescriptorStatus) == 8);
+
+// One buffer of a scattered read or a gathered write.
+struct InputVector {
+  std::uint8_t* buffer;
+  Size length;
+};
+struct OutputVector {
+  const std::uint8_t* buffer;
+  Size length;
+};
+
+#define QUADSOLVE_WASI_IMPORT(name) \
+  __attribute__((import_module("wasi_snapshot_preview1"), import_name(#name)))
+
+extern "C" {
+QUADSOLVE_WASI_IMPORT(fd_read)
+Errno wasiReadVectors(Descriptor descriptor, const InputVector* vectors, Size count, Size* read);
+QUADSOLVE_WASI_IMPORT(fd_write)
+Errno wasiWriteVectors(Descriptor descriptor, const OutputVector* vectors, Size count,
+                       Size* written);
+QUADSOLVE_WASI_IMPORT(fd_fdstat_get)
+Errno wasiDescriptorStatus(Descriptor descriptor, DescriptorStatus* status);
+[[noreturn]] QUADSOLVE_WASI_IMPORT(proc_exit) void wasiExit(std::uint32_t code);
+}
+
+#undef QUADSOLVE_WASI_IMPORT
+
+}  // namespace platform::wasi
