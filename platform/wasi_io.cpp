@@ -132,7 +132,8 @@ std::uint32_t lastError() {
 }
 
 bool isBrokenPipe(std::uint32_t code) {
-  return code == wasi::linuxErrorBrokenPipe || code == wasi::linuxErrorConnectionReset;
+  // A connection reset by its peer is a failed read, as on Linux.
+  return code == wasi::linuxErrorBrokenPipe;
 }
 
 void releaseHandle(Handle) {

@@ -109,7 +109,6 @@ inline constexpr std::uint8_t linuxErrorNumbers[errorNotCapable] = {
 
 inline constexpr std::uint32_t linuxErrorIo = 5;
 inline constexpr std::uint32_t linuxErrorBrokenPipe = 32;
-inline constexpr std::uint32_t linuxErrorConnectionReset = 104;
 
 // The standard descriptors, as on POSIX systems.
 inline constexpr Descriptor standardInput = 0;
