@@ -256,10 +256,11 @@ function update() {
 
 let worker = null;
 let batchModule = null;
+let workerScript = null;  // wasi.js as a Blob URL: a new Worker needs no network
 let download = null;
 
 function startWorker() {
-  worker = new Worker('wasi.js');
+  worker = new Worker(workerScript);
   worker.postMessage({module: batchModule});
   worker.onmessage = (event) => report(event.data);
 }
@@ -340,16 +341,19 @@ function setUpMany() {
 
 // ---- Start --------------------------------------------------------------
 
-async function compile(name) {
+async function load(name) {
   const response = await fetch(name);
   if (!response.ok) throw new Error(`${name}: ${response.status} ${response.statusText}`);
-  return WebAssembly.compile(await response.arrayBuffer());
+  return response.arrayBuffer();
 }
+const compile = async (name) => WebAssembly.compile(await load(name));
 
 async function start() {
   try {
-    [solverModule, batchModule] =
-        await Promise.all([compile('quadsolve.wasm'), compile('quadsolve-batch.wasm')]);
+    let script;
+    [solverModule, batchModule, script] = await Promise.all(
+        [compile('quadsolve.wasm'), compile('quadsolve-batch.wasm'), load('wasi.js')]);
+    workerScript = URL.createObjectURL(new Blob([script], {type: 'text/javascript'}));
   } catch (error) {
     $('outcome').textContent = `The programs could not be loaded: ${error.message}`;
     return;
