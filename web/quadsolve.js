@@ -27,7 +27,7 @@ let solverModule = null;
 // ---- One equation -------------------------------------------------------
 
 // Runs quadsolve.wasm on the typed text and a line end. Result: its output
-// text and exit code.
+// text and exit code, or the trap that ended it (exit code null).
 function solve(text) {
   let input = encoder.encode(text + '\n');
   let output = '';
@@ -42,8 +42,12 @@ function solve(text) {
       if (fd === 1) output += decoder.decode(bytes);
     },
   };
-  const exitCode = runWasi(solverModule, io);
-  return {output, exitCode};
+  try {
+    const exitCode = runWasi(solverModule, io);
+    return {output, exitCode};
+  } catch (trap) {
+    return {output, exitCode: null, trap};
+  }
 }
 
 // The coefficients as doubles for drawing, by the program's token rules:
@@ -206,7 +210,7 @@ function drawPlot(svg, [a, b, c], outcome, rootTexts) {
 }
 
 function show(text) {
-  const {output, exitCode} = solve(text);
+  const {output, exitCode, trap} = solve(text);
   // The first line is the program's empty line; the second its answer.
   const lines = output.split('\r\n');
   const line = lines[1] !== undefined ? lines[1] : output;
@@ -219,7 +223,10 @@ function show(text) {
   const code = fields[0];
   const values = coefficients(text);
   const error = /^Runtime error +(\d+)/.exec(line);
-  if (error || exitCode !== 0) {
+  if (trap) {
+    words = `The program stopped: ${trap.message}.`;
+    why = 'No plot: the program ended without an answer.';
+  } else if (error || exitCode !== 0) {
     words = errorWords(error ? error[1] : exitCode);
     why = 'No plot: the program ended with an error.';
   } else if (code in OUTCOME_WORDS) {

@@ -158,25 +158,61 @@ class AnswerCounter {
   }
 }
 
+// Where the Worker puts the answers: a file of the origin's private file
+// system, written as they come, so that memory does not grow with them; where
+// the browser has none (a page not served from a secure origin), Blobs of a
+// few megabytes, which the browser keeps in memory or on disk as it sees fit.
+// Result: {write(bytes), finish()}, finish() giving the answers as a Blob.
+async function answerSink(run) {
+  const OUTPUT_PART = 8 << 20;  // bytes gathered before they become a Blob
+  try {
+    const folder = await navigator.storage.getDirectory();
+    for await (const name of folder.keys()) await folder.removeEntry(name).catch(() => {});
+    const file = await folder.getFileHandle(`answers-${run}`, {create: true});
+    const access = await file.createSyncAccessHandle();
+    let size = 0;
+    return {
+      write: (bytes) => (size += access.write(bytes, {at: size})),
+      finish: async () => {
+        access.close();
+        return file.getFile();
+      },
+    };
+  } catch (error) {
+    const parts = [];
+    let pending = [];
+    let pendingSize = 0;
+    return {
+      write(bytes) {
+        pending.push(bytes.slice());
+        pendingSize += bytes.length;
+        if (pendingSize < OUTPUT_PART) return;
+        parts.push(new Blob(pending));
+        pending = [];
+        pendingSize = 0;
+      },
+      finish: async () => new Blob(parts.concat([new Blob(pending)])),
+    };
+  }
+}
+
 // The Worker: given the compiled quadsolve-batch.wasm once ({module}), it
 // answers each {input: Blob} with {progress} messages and one {done}: the
 // exit code, the output as a Blob of the program's exact bytes, what it wrote
 // to standard error, and the counts.
 if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScope) {
   const SLICE = 1 << 20;          // bytes read from the file at a time
-  const OUTPUT_PART = 8 << 20;    // bytes gathered before they become a Blob
   const PROGRESS_STEP = 1 << 22;  // bytes between two progress messages
   let batchModule = null;
+  let runs = 0;
 
-  const run = (input) => {
+  const run = async (input) => {
+    const sink = await answerSink(++runs);
     const reader = new FileReaderSync();
     let slice = new Uint8Array(0);
     let sliceAt = 0;
     let position = 0;
     let reported = 0;
-    const parts = [];
-    let pending = [];
-    let pendingSize = 0;
     const errorBytes = [];
     const counter = new AnswerCounter();
     const progress = () => {
@@ -202,18 +238,11 @@ if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScop
       },
       write(fd, bytes) {
         if (fd === STDERR) {
-          errorBytes.push(bytes.slice());
+          errorBytes.push(...bytes);
           return;
         }
-        const copy = bytes.slice();
-        counter.add(copy);
-        pending.push(copy);
-        pendingSize += copy.length;
-        if (pendingSize >= OUTPUT_PART) {
-          parts.push(new Blob(pending));
-          pending = [];
-          pendingSize = 0;
-        }
+        counter.add(bytes);
+        sink.write(bytes);
       },
     };
     let exitCode;
@@ -223,23 +252,24 @@ if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScop
     } catch (error) {
       trap = String(error);
     }
-    parts.push(new Blob(pending));
     progress();
     self.postMessage({
       done: true,
       exitCode,
       trap,
-      output: new Blob(parts, {type: 'text/plain'}),
-      stderr: new TextDecoder().decode(new Uint8Array(errorBytes.flatMap((piece) => [...piece]))),
+      output: await sink.finish(),
+      stderr: new TextDecoder().decode(new Uint8Array(errorBytes)),
       counts: counter.counts,
       errors: counter.errors,
     });
   };
 
+  // One run at a time, in the order asked.
+  let queue = Promise.resolve();
   self.onmessage = (event) => {
     if (event.data.module)
       batchModule = event.data.module;
     else if (event.data.input)
-      run(event.data.input);
+      queue = queue.then(() => run(event.data.input));
   };
 }

@@ -1,18 +1,18 @@
-// Drives the page, served by python3 -m http.server, in headless Chromium
-// against the native programs:
+// Drives the page in headless Chromium (browser.mjs) against the native
+// programs:
 //   node tests/web/page_test.mjs WEB_DIR NATIVE_DIR
 // WEB_DIR holds the page and the .wasm programs (build/web), NATIVE_DIR the
 // native quadsolve and quadsolve-batch (build/release). Screenshots go to
 // WEB_DIR/screenshots/.
-import {spawn, spawnSync} from 'node:child_process';
+import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {WASI} from 'node:wasi';
-import {chromium} from 'playwright-core';
+
+import {openPage} from './browser.mjs';
 
 const [webDir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
-const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const BATCH_LINES = 10000;
 const failures = [];
 const check = (ok, what) => {
@@ -41,23 +41,6 @@ const EQUATIONS = [
 const maskAddress = (line) => line.replace(/ at [0-9A-F]{8}$/, ' at ########');
 const native = (program, input) =>
     spawnSync(path.join(nativeDir, program), {input, maxBuffer: 1 << 30}).stdout;
-
-// The web folder served as the README shows, on a free port. Result: the
-// server's process and its port.
-function serve() {
-  const server =
-      spawn('python3', ['-u', '-m', 'http.server', '-d', webDir, '--bind', '127.0.0.1', '0'], {
-        stdio: ['ignore', 'pipe', 'ignore'],
-      });
-  return new Promise((resolve, reject) => {
-    let said = '';
-    server.stdout.on('data', (data) => {
-      const port = /port (\d+)/.exec((said += data));
-      if (port) resolve([server, port[1]]);
-    });
-    server.on('exit', () => reject(new Error(`python3 -m http.server ended: ${said}`)));
-  });
-}
 
 // The roots' markers mapped back through the x-axis ticks; each must be
 // within a pixel of its label's value.
@@ -196,28 +179,14 @@ async function manyEquations(page, work) {
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quadsolve-web-'));
 fs.mkdirSync(path.join(webDir, 'screenshots'), {recursive: true});
-const [server, port] = await serve();
-const browser = await chromium.launchPersistentContext(path.join(work, 'profile'), {
-  executablePath: CHROMIUM,
-  headless: true,
-  viewport: {width: 900, height: 1000},
-  acceptDownloads: true,
-  args: [
-    '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'
-  ],
-});
+const {page, close, errors} =
+    await openPage(webDir, work, `?eq=${encodeURIComponent(EQUATIONS[0].eq)}`);
 try {
-  const page = await browser.newPage();
-  page.on('pageerror', (error) => check(false, `page error: ${error.message}`));
-  const base = `http://127.0.0.1:${port}/index.html`;
-  await page.goto(`${base}?eq=${encodeURIComponent(EQUATIONS[0].eq)}`);
-  await page.waitForSelector('body[data-ready]');
   for (const [i, row] of EQUATIONS.entries()) await oneEquation(page, row, i === 0);
   await manyEquations(page, work);
+  for (const error of errors) check(false, `page error: ${error}`);
 } finally {
-  await browser.close();
-  server.kill();
+  await close();
   fs.rmSync(work, {recursive: true, force: true});
 }
 for (const failure of failures) console.log('FAIL: ' + failure);
