@@ -28,41 +28,19 @@ source "$(dirname "$0")/whole_run_setup.sh"
 build_programs quadsolve quadsolve-batch
 gcc -O2 -static -o "$work/run_meter" "$root/bench/run_meter.c"
 
-python3 - "$work" "$build/quadsolve" "$build/quadsolve-batch" "$work/run_meter" <<'PYTHON'
+python3 - "$work" "$build/quadsolve" "$build/quadsolve-batch" "$work/run_meter" \
+  "$root/bench/batch_records.py" <<'PYTHON'
 import os, random, resource, subprocess, sys, time
 
-work, one_shot, batch, meter = sys.argv[1:5]
+work, one_shot, batch, meter, make_records = sys.argv[1:6]
 rng = random.Random(20261207)
 
-def everyday():
-    # Coefficients as a data set holds them: small decimals and integers.
-    def value():
-        return rng.choice([str(rng.randrange(-99, 100)),
-                           "%.2f" % rng.uniform(-1000, 1000),
-                           "%.4f" % rng.uniform(-10, 10)])
-    return "%s %s %s" % (value(), value(), value())
-
-def other():
-    return rng.choice([
-        "0 0 %d" % rng.randrange(9),                           # -1
-        "1 0 %d" % rng.randrange(1, 99),                       # 0
-        "0 %d %d" % (rng.randrange(1, 9), rng.randrange(99)),  # 1
-        "1 %d %d" % (2 * rng.randrange(1, 50), 0),             # 2
-        "1 2 1", "4 -4 1",                                     # 3
-        "x 1 2", "1 2 y",                                      # 106
-        "1e5000 0 0", "1e-300 1e10 1",                         # 205
-        "1e99999 -1e99999 0",                                  # 207
-        "-0 0 7", "1.7976931348623157e308 1 1", "4.9e-324 1 1",
-        "1 1e154 1", "3 1 2 4 5", "", "  1\t-3\r 2\r",
-    ])
-
-records = [everyday() if rng.randrange(100) < 90 else other() for _ in range(100000)]
+# The records of bench/batch_records.py.
+subprocess.run([make_records, work], check=True)
 path = os.path.join(work, "records")
-with open(path, "w") as handle:
-    handle.write("\n".join(records) + "\n")
+with open(path, newline="") as handle:
+    records = handle.read().split("\n")[:-1]
 everyday_path = os.path.join(work, "everyday")
-with open(everyday_path, "w") as handle:
-    handle.write("\n".join(everyday() for _ in range(100000)) + "\n")
 
 def run(arguments, stdin_path, stdout_path):
     with open(stdin_path, "rb") as stdin, open(stdout_path, "wb") as stdout:
