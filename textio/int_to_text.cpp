@@ -7,7 +7,7 @@
 #include "textio/number_text.h"
 #include "textio/text_stream.h"
 
-void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
+void intToChars(std::int32_t value, std::int32_t width, TextPlace& text) {
   // The magnitude as unsigned, so that -2^31 has one too.
   const std::uint32_t magnitude =
       value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
@@ -17,11 +17,20 @@ void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
   spellDigits(magnitude, digitCount, out);
 }
 
+void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
+  TextPlace place{text.chars, 0};
+  intToChars(value, width, place);
+  text.length = static_cast<std::uint8_t>(place.length);
+}
+
 TextStream& writeInteger(TextStream& stream, std::int32_t value) {
   return writeInteger(stream, value, 0);
 }
 
 TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width) {
+  if (fitsInBuffer(stream, width)) {
+    return buildInBuffer(stream, [&](TextPlace& place) { intToChars(value, width, place); });
+  }
   CountedText text;
   intToText(value, 0, text);
   return writePadded(stream, text, width);

@@ -12,6 +12,7 @@
 
 #include "extended/extended.h"
 #include "textio/number_conversions.h"
+#include "textio/text_stream.h"
 
 // The digits of a real come from one integer below 1.6·10^18: position 0 is
 // its 10^18 digit, positions 1..18 the other 18.
@@ -87,14 +88,45 @@ inline int decimalDigitCount(std::uint32_t value) {
 std::uint64_t scaledInteger(Extended m);
 void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits);
 
+// A text being built at `chars`, which has room for maxCountedLength
+// characters: a counted text's, or a stream's buffer.
+struct TextPlace {
+  char* chars;
+  std::int32_t length;
+};
+
 // Sets the text's length to the larger of `length` and `width` (width at most
 // 255), puts the spaces of the field on the left and returns where the
 // `length` characters of the text itself go.
-inline char* justify(CountedText& text, std::int32_t length, std::int32_t width) {
+inline char* justify(TextPlace& text, std::int32_t length, std::int32_t width) {
   assert(length >= 0 && length <= maxCountedLength && width <= maxCountedLength);
   const std::int32_t total = width > length ? width : length;
-  text.length = static_cast<std::uint8_t>(total);
+  text.length = total;
   if (total == length) return text.chars;
   std::memset(text.chars, ' ', static_cast<std::size_t>(total - length));
   return text.chars + (total - length);
+}
+
+// intToText and realToText building their texts at any place.
+void intToChars(std::int32_t value, std::int32_t width, TextPlace& text);
+void realToChars(Extended value, std::int32_t width, std::int32_t decimals, TextPlace& text);
+
+// Whether a number's text, right-justified in `width`, can be built straight
+// in the stream's buffer: the stream is writing, the width needs no spaces
+// beyond the text's own 255 places, and the buffer has room for the longest
+// text and one byte more (a write never leaves the buffer full, so these
+// bytes would have gone into the buffer all the same).
+inline bool fitsInBuffer(const TextStream& stream, std::int32_t width) {
+  return stream.mode == modeOutput && width <= maxCountedLength &&
+         stream.bufSize - stream.bufPos > static_cast<std::uint32_t>(maxCountedLength);
+}
+
+// Builds a number's text straight in the stream's buffer (fitsInBuffer) with
+// `build`, called with the place.
+template <typename Build>
+TextStream& buildInBuffer(TextStream& stream, Build build) {
+  TextPlace place{reinterpret_cast<char*>(stream.bufPtr + stream.bufPos), 0};
+  build(place);
+  stream.bufPos += static_cast<std::uint32_t>(place.length);
+  return stream;
 }

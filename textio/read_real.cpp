@@ -73,6 +73,91 @@ class DigitAccumulator {
   bool inExtended_ = false;
 };
 
+// Ctrl-Z, which with crLfStyle is the end of the input.
+constexpr std::uint8_t endOfInputByte = 26;
+
+// The fast paths of readReal, straight over the stream's buffer. Each serves
+// what lies whole in the buffer of a stream that is reading, and does there
+// what the byte-by-byte path (readChar) would do; for the rest it returns
+// false, having consumed only what that path would also consume, and the
+// byte-by-byte path takes over, refilling the buffer as it must.
+
+// Skips blanks up to a token's first byte; false when the buffer ends first or
+// at the end-of-input byte.
+bool skipBufferedBlanks(TextStream& stream) {
+  if (stream.mode != modeInput) return false;
+  const std::uint8_t* const bytes = stream.bufPtr;
+  std::uint32_t position = stream.bufPos;
+  while (position < stream.bufEnd && bytes[position] <= lastBlankByte) {
+    if (bytes[position] == endOfInputByte && (stream.flags & crLfStyle) != 0) break;
+    ++position;
+  }
+  stream.bufPos = position;
+  return position < stream.bufEnd && bytes[position] > lastBlankByte;
+}
+
+// Takes the token that starts at the current byte into `token`, leaving the
+// stream at the blank after it. Only a token ended by a blank inside the
+// buffer, and at most maxTokenLength bytes long (one byte more than the limit
+// tells an over-long token), else false and nothing consumed.
+bool takeBufferedToken(TextStream& stream, char* token, int& length) {
+  if (stream.mode != modeInput) return false;
+  const std::uint8_t* const bytes = stream.bufPtr;
+  const std::uint32_t start = stream.bufPos;
+  const std::uint32_t end = stream.bufEnd;
+  if (start >= end) return false;
+  const std::uint32_t stop = end - start > maxTokenLength ? start + maxTokenLength + 1 : end;
+  std::uint32_t position = start;
+  while (position < stop && bytes[position] > lastBlankByte) ++position;
+  if (position == stop) return false;
+  length = static_cast<int>(position - start);
+  for (int index = 0; index < length; ++index) {
+    token[index] = static_cast<char>(bytes[start + index]);
+  }
+  stream.bufPos = position;
+  return true;
+}
+
+// Digits that always make an integer below 2^64: 10^19 − 1 < 2^64.
+constexpr int maxExactDigits = 19;
+
+// The everyday token, converted where it lies: an optional sign, one or more
+// digits, and optionally a point and one or more digits, at most
+// maxExactDigits digits in all, ended by a blank inside the buffer. Its
+// digits form an exact integer, so textToReal would keep them as one and
+// scale it by the fraction's power of ten, which is what is done here; the
+// stream is left at the blank. Any other token (or none) gives false with
+// nothing consumed.
+bool readBufferedDecimal(TextStream& stream, Extended& value) {
+  const std::uint8_t* const bytes = stream.bufPtr;
+  const std::uint32_t end = stream.bufEnd;
+  std::uint32_t position = stream.bufPos;
+  const bool negative = bytes[position] == '-';
+  if (negative || bytes[position] == '+') ++position;
+  const std::uint32_t first = position;
+  std::uint64_t whole = 0;
+  while (position < end && isDigit(bytes[position])) whole = whole * 10 + (bytes[position++] - '0');
+  std::uint32_t digitCount = position - first;
+  std::int32_t fractionCount = 0;
+  if (digitCount != 0 && position < end && bytes[position] == '.') {
+    const std::uint32_t point = ++position;
+    while (position < end && isDigit(bytes[position])) {
+      whole = whole * 10 + (bytes[position++] - '0');
+    }
+    fractionCount = static_cast<std::int32_t>(position - point);
+    if (fractionCount == 0) return false;
+    digitCount += static_cast<std::uint32_t>(fractionCount);
+  }
+  if (digitCount == 0 || digitCount > maxExactDigits || position >= end ||
+      bytes[position] > lastBlankByte) {
+    return false;
+  }
+  value = scaleByPowerOfTen(extended::exactInteger(whole), -fractionCount);
+  if (negative) value = extended::negate(value);
+  stream.bufPos = position;
+  return true;
+}
+
 // The next byte of the current token, or nothing once the token has ended:
 // at the end of input, or at a byte of 0x20 or below, which is put back so
 // that it is the next byte of the stream.
@@ -84,6 +169,24 @@ std::optional<std::uint8_t> nextTokenByte(TextStream& stream) {
     return std::nullopt;
   }
   return next.value;
+}
+
+// The byte-by-byte path of readReal, through readChar: collects the token
+// that starts at the current byte into `token`. False for an over-long token,
+// which is consumed to its end and stores ioMalformedNumber.
+bool collectToken(TextStream& stream, char* token, int& length) {
+  for (auto byte = nextTokenByte(stream); byte; byte = nextTokenByte(stream)) {
+    if (length == maxTokenLength) {
+      // Over-long: malformed as a whole and consumed to its end, so that its
+      // tail is not read as a number of its own.
+      while (nextTokenByte(stream)) {
+      }
+      setPendingIoError(ioMalformedNumber);
+      return false;
+    }
+    token[length++] = static_cast<char>(*byte);
+  }
+  return true;
 }
 
 }  // namespace
@@ -142,21 +245,12 @@ Extended textToReal(const char* text, std::int32_t& code) {
 }
 
 Extended readReal(TextStream& stream) {
-  if (skipBlanks(stream)) return extended::positiveZero;
-
-  // Collect the token. One byte more than the limit tells whether it goes on.
+  if (!skipBufferedBlanks(stream) && skipBlanks(stream)) return extended::positiveZero;
+  if (Extended value; readBufferedDecimal(stream, value)) return value;
   char token[maxTokenLength + 1];
   int length = 0;
-  for (auto byte = nextTokenByte(stream); byte; byte = nextTokenByte(stream)) {
-    if (length == maxTokenLength) {
-      // Over-long: malformed as a whole and consumed to its end, so that its
-      // tail is not read as a number of its own.
-      while (nextTokenByte(stream)) {
-      }
-      setPendingIoError(ioMalformedNumber);
-      return extended::positiveZero;
-    }
-    token[length++] = static_cast<char>(*byte);
+  if (!takeBufferedToken(stream, token, length) && !collectToken(stream, token, length)) {
+    return extended::positiveZero;
   }
   token[length] = 0;
 

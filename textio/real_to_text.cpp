@@ -50,14 +50,14 @@ bool below(Extended a, Extended b) {
                                                 : a.significand < b.significand;
 }
 
-void fillSpecial(const SpecialText& word, std::int32_t width, CountedText& text) {
+void fillSpecial(const SpecialText& word, std::int32_t width, TextPlace& text) {
   std::memcpy(justify(text, word.length, width), word.chars, word.length);
 }
 
 // Fixed form: sign, integer digits, and a point with `decimals` digits when
 // decimals is above 0. Domain: exponent 0..35, decimals 0..216.
 void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
-               CountedText& text) {
+               TextPlace& text) {
   assert(scaled.exponent >= 0 && scaled.exponent <= maxFixedExponent && decimals >= 0 &&
          decimals <= maxDecimals);
   char digits[maxDigitCount + 1];
@@ -81,7 +81,7 @@ void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::
 
 // Exponent form: " d.dddE+eeee" or "-d.dddE-eeee" with 2..18 digits, as many
 // as the width leaves room for.
-void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, CountedText& text) {
+void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, TextPlace& text) {
   // Clamp before subtracting, so that no width can overflow.
   std::int32_t shown;
   if (width < minExponentFormDigits + exponentFormOverhead) {
@@ -123,6 +123,12 @@ void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, C
 }  // namespace
 
 void realToText(Extended value, std::int32_t width, std::int32_t decimals, CountedText& text) {
+  TextPlace place{text.chars, 0};
+  realToChars(value, width, decimals, place);
+  text.length = static_cast<std::uint8_t>(place.length);
+}
+
+void realToChars(Extended value, std::int32_t width, std::int32_t decimals, TextPlace& text) {
   width = std::min(width, maxCountedLength);
   const bool negative = value.sign();
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "textio/number_conversions.h"
+#include "textio/number_text.h"
 #include "textio/text_stream.h"
 
 TextStream& writePadded(TextStream& stream, const CountedText& text, std::int32_t width) {
@@ -21,6 +22,10 @@ TextStream& writePadded(TextStream& stream, const CountedText& text, std::int32_
 
 TextStream& writeReal(TextStream& stream, Extended value, std::int32_t width,
                       std::int32_t decimals) {
+  if (fitsInBuffer(stream, width)) {
+    return buildInBuffer(stream,
+                         [&](TextPlace& place) { realToChars(value, width, decimals, place); });
+  }
   CountedText text;
   realToText(value, width, decimals, text);
   return writePadded(stream, text, width);

@@ -30,6 +30,18 @@ class NumberWriters : public stream_testing::TextStreamTest {
     closeStream(ConsoleOut);
     return testing_support::fileContents(file.get());
   }
+  // The same with a buffer of 1 KiB, as quadsolve-batch gives standard output:
+  // a text is built in the buffer itself while the buffer has room for any
+  // text, and through a counted text once it has not.
+  std::string writtenThroughLargeBuffer(const std::function<void()>& writes) {
+    static std::uint8_t block[1024];
+    return written([&] {
+      writeBytes(ConsoleOut, block, 0);
+      ConsoleOut.bufPtr = block;
+      ConsoleOut.bufSize = sizeof block;
+      writes();
+    });
+  }
 };
 
 std::string spaces(std::size_t count) {
@@ -55,23 +67,35 @@ TEST_F(NumberWriters, ResultLineOfTheSolver) {
 }
 
 TEST_F(NumberWriters, FieldRule) {
-  EXPECT_EQ(written([] {
-              writeInteger(ConsoleOut, 7, 300);
-              writeReal(ConsoleOut, real(1.5), 300, 2);
-              writeReal(ConsoleOut, real(-2.0), 1000, -1);  // 18 digits: the width capped at 255
-              writeReal(ConsoleOut, extended::negativeInfinity, 256, 2);
-              CountedText text;
-              intToText(-5, 0, text);
-              writePadded(ConsoleOut, text, 2);
-              writeInteger(ConsoleOut, 12345, 3);
-              writeInteger(ConsoleOut, 7, -4);
-              writeInteger(ConsoleOut, int32Min, int32Min);
-              writeReal(ConsoleOut, real(3.0), int32Min, -1);
-              writeInteger(ConsoleOut, 42, 5);
+  const auto writes = [] {
+    writeInteger(ConsoleOut, 7, 300);
+    writeReal(ConsoleOut, real(1.5), 300, 2);
+    writeReal(ConsoleOut, real(-2.0), 1000, -1);  // 18 digits: the width capped at 255
+    writeReal(ConsoleOut, extended::negativeInfinity, 256, 2);
+    CountedText text;
+    intToText(-5, 0, text);
+    writePadded(ConsoleOut, text, 2);
+    writeInteger(ConsoleOut, 12345, 3);
+    writeInteger(ConsoleOut, 7, -4);
+    writeInteger(ConsoleOut, int32Min, int32Min);
+    writeReal(ConsoleOut, real(3.0), int32Min, -1);
+    writeInteger(ConsoleOut, 42, 5);
+    writeReal(ConsoleOut, real(-0.125), 200, 2);
+  };
+  const std::string expected = spaces(299) + "7" + spaces(296) + "1.50" + spaces(974) +
+                               "-2.00000000000000000E+0000" + spaces(252) + "-Inf" + "-5" +
+                               "12345" + "7" + "-2147483648" + " 3.0E+0000" + "   42" +
+                               spaces(195) + "-0.13";
+  EXPECT_EQ(written(writes), expected);
+  EXPECT_EQ(writtenThroughLargeBuffer(writes), expected);
+  EXPECT_EQ(writtenThroughLargeBuffer([&] {
+              for (int line = 0; line < 100; ++line) writes();
             }),
-            spaces(299) + "7" + spaces(296) + "1.50" + spaces(974) + "-2.00000000000000000E+0000" +
-                spaces(252) + "-Inf" + "-5" + "12345" + "7" + "-2147483648" + " 3.0E+0000" +
-                "   42");
+            [&] {
+              std::string lines;
+              for (int line = 0; line < 100; ++line) lines += expected;
+              return lines;
+            }());
 }
 
 TEST_F(NumberWriters, SpacesStopOnAPendingErrorButTheTextIsWritten) {
