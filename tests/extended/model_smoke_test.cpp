@@ -13,6 +13,7 @@
 #include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "extended/wide_arithmetic.h"
 #include "runtime/runtime_internal.h"
 
 namespace {
@@ -161,6 +162,33 @@ TEST_F(ExtendedSmoke, ArithmeticMasked) {
     EXPECT_EQ(extended::statusFlags(), c.flags) << c.name;
   }
   EXPECT_TRUE(traps.empty());
+}
+
+// The processor's 64×64→128 product, where the build uses it, and the
+// portable one of the other builds give the same halves.
+TEST(WideProduct, PortableEqualsTheBuildsOwn) {
+  std::vector<std::uint64_t> operands = {0,
+                                         1,
+                                         2,
+                                         0xFFFFFFFF,
+                                         0x100000000,
+                                         one - 1,
+                                         one,
+                                         ~std::uint64_t{0},
+                                         0xFFFFFFFF00000000,
+                                         0xDEADBEEFCAFEF00D};
+  std::uint64_t state = 0x9E3779B97F4A7C15;
+  for (int i = 0; i < 200; ++i) operands.push_back(state = state * 6364136223846793005 + 1);
+  for (const std::uint64_t a : operands) {
+    for (const std::uint64_t b : operands) {
+      const auto own = extended::wide::multiply64To128(a, b);
+      const auto portable = extended::wide::multiply64To128Portable(a, b);
+      ASSERT_EQ(own.high, portable.high) << a << " * " << b;
+      ASSERT_EQ(own.low, portable.low) << a << " * " << b;
+    }
+  }
+  EXPECT_EQ(extended::wide::multiply64To128Portable(~std::uint64_t{0}, ~std::uint64_t{0}).high,
+            ~std::uint64_t{0} - 1);
 }
 
 TEST_F(ExtendedSmoke, SquareRoot) {
