@@ -13,7 +13,8 @@ workflow_packages() {
     case "$preset" in
       release) packages+=(cmake g++ make) ;;
       test | long | proof) packages+=(cmake g++ make libgtest-dev) ;;
-      bench) packages+=(cmake g++ make libbenchmark-dev) ;;
+      # valgrind: bench/batch_run.sh counts the instructions of a line.
+      bench) packages+=(cmake g++ make libbenchmark-dev valgrind) ;;
       fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
       # GoogleTest is compiled from its sources (libgtest-dev) by each cross
       # compiler; the tests run under qemu.

@@ -11,6 +11,12 @@
 #                 it (fork, exec, wait; bench/run_meter.c), timed on a sample
 #                 of the records, per record
 #   ratio         one-shot over batch      (aim: >= 150 on everyday records)
+#   instructions  the instructions of quadsolve-batch an everyday line,
+#                 counted by valgrind (callgrind) over 20,000 lines "A B C"
+#                 (A one of 1, 2, -3, 0.5, 4.25, 10, -1; B with three decimals
+#                 and C with two, both uniform in +-100), output to a file,
+#                 less the count for an empty input: the same on any x86-64
+#                 machine, however busy          (aim: <= 2,700 a line)
 #   memory        quadsolve-batch's peak resident size for the 100,000
 #                 records, for a 1 GiB input of everyday records and for one
 #                 line of 1 GiB: the same, whatever the input (aim: constant)
@@ -19,7 +25,8 @@
 # This is a measurement, not a test: it never fails on the figures.
 #
 # Usage: bench/batch_run.sh [build-dir]   (default: build/whole-run, Release)
-# Needs: cmake, g++, gcc, python3. It installs nothing.
+# Needs: cmake, g++, gcc, python3; valgrind for the instruction count (else
+# it is left out). It installs nothing.
 set -euo pipefail
 
 # shellcheck source=bench/whole_run_setup.sh
@@ -96,8 +103,30 @@ memory_records = peak_kib("cat " + path)
 memory_many = peak_kib("yes '1.25 -3.5 2' | head -c %d" % gib)
 memory_line = peak_kib("head -c %d /dev/zero | tr '\\\\0' 7" % gib)
 
+# Instructions a line: callgrind's total over 20,000 everyday lines, less
+# that of an empty input (start-up and shutdown).
+def instructions(stdin_path):
+    counts = os.path.join(work, "callgrind.out")
+    with open(stdin_path, "rb") as stdin, open(os.path.join(work, "counted.out"), "wb") as stdout:
+        subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=" + counts, batch],
+                       stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL, check=True)
+    with open(counts) as handle:
+        return [int(line.split()[1]) for line in handle if line.startswith("summary:")][0]
+counted_path = os.path.join(work, "counted")
+with open(counted_path, "w") as handle:
+    for _ in range(20000):
+        handle.write("%s %.3f %.2f\n" % (rng.choice(["1", "2", "-3", "0.5", "4.25", "10", "-1"]),
+                                         rng.uniform(-100, 100), rng.uniform(-100, 100)))
+empty_path = os.path.join(work, "empty")
+open(empty_path, "w").close()
+try:
+    per_line = "%14.0f" % ((instructions(counted_path) - instructions(empty_path)) / 20000)
+except FileNotFoundError:
+    per_line = "%14s" % "(no valgrind)"
+
 print()
 print("%-34s %14s" % ("figure", "value"))
+print("%-34s %s   (aim: <= 2,700)" % ("instructions an everyday line", per_line))
 print("%-34s %11.3f us   (aim: <= 1 us)" % ("batch, per everyday record",
                                                everyday_per_record * 1e6))
 print("%-34s %14d" % ("batch, everyday records a second", round(1 / everyday_per_record)))
