@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "platform/linux_kernel.h"
+#include "platform/linux_signals.h"
 #include "platform/linux_system_calls.h"
 #include "platform/platform.h"
 
@@ -63,6 +64,8 @@ bool waitUntilReady(int fd, short events) {
       recordFailure(kernel::errorOf(result));
       return false;
     }
+    // A request to stop ends a wait for input, not one to write out a block.
+    if (events == kernel::pollIn) stopIfRequested();
   }
 }
 
@@ -139,6 +142,9 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
   const int fd = descriptorOf(handle);
   const std::size_t request = count < maxTransfer ? count : maxTransfer;
   for (;;) {
+    // A request to stop that has arrived ends the program here, also one that
+    // interrupted the read before.
+    stopIfRequested();
     const long got = systemCalls().read(fd, buffer, request);
     if (!kernel::failed(got)) {
       delivered = static_cast<std::uint32_t>(got);
@@ -189,14 +195,16 @@ void releaseHandle(Handle) {
 
 void exitProcess(std::uint32_t code) {
   // Straight to the kernel, never through the replaceable table: this is the
-  // end of every road out, the fault path's too.
+  // end of every road out, the fault path's too. A request to stop that came
+  // after the last read still ends the process by its signal.
+  endByRequestedStop();
   for (;;) kernel::call(kernel::Call::exitProcess, code & 0xFF);
 }
 
 void abortProcess() {
   kernel::setSignalHandler(kernel::signalAbort, kernel::handlerDefault);
   kernel::raiseSignal(kernel::signalAbort);
-  exitProcess(128 + kernel::signalAbort);
+  exitProcess(shellStatusBase + kernel::signalAbort);
 }
 
 void initPlatform() {

@@ -33,6 +33,7 @@ enum class Call : long {
 #endif
   pollWithMask = __NR_ppoll,  // every processor has it; not all have poll
   signalAction = __NR_rt_sigaction,
+  signalMask = __NR_rt_sigprocmask,
   signalStack = __NR_sigaltstack,
   resourceLimit = __NR_prlimit64,
   protectMemory = __NR_mprotect,
@@ -151,13 +152,16 @@ inline constexpr int architectureSetFs = 0x1002;  // ARCH_SET_FS
 // ---- Signals ----
 
 enum Signal : int {
-  signalIllegal = 4,    // SIGILL
-  signalAbort = 6,      // SIGABRT
-  signalBus = 7,        // SIGBUS
-  signalFloat = 8,      // SIGFPE
-  signalSegment = 11,   // SIGSEGV
-  signalPipe = 13,      // SIGPIPE
-  signalFileSize = 25,  // SIGXFSZ
+  signalHangUp = 1,      // SIGHUP
+  signalInterrupt = 2,   // SIGINT
+  signalIllegal = 4,     // SIGILL
+  signalAbort = 6,       // SIGABRT
+  signalBus = 7,         // SIGBUS
+  signalFloat = 8,       // SIGFPE
+  signalSegment = 11,    // SIGSEGV
+  signalPipe = 13,       // SIGPIPE
+  signalTerminate = 15,  // SIGTERM
+  signalFileSize = 25,   // SIGXFSZ
 };
 
 // si_code values: 0 or negative for a signal that a process sent (SI_USER,
@@ -183,6 +187,9 @@ inline constexpr unsigned long actionSignalInfo = 0x00000004;  // SA_SIGINFO
 inline constexpr unsigned long actionRestorer = 0x04000000;    // SA_RESTORER
 inline constexpr unsigned long actionOnStack = 0x08000000;     // SA_ONSTACK
 inline constexpr unsigned long actionNoDefer = 0x40000000;     // SA_NODEFER
+
+// How rt_sigprocmask changes the mask.
+inline constexpr int maskUnblock = 1;  // SIG_UNBLOCK
 
 // The handler values that are no function.
 inline constexpr std::uintptr_t handlerDefault = 0;  // SIG_DFL

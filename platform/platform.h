@@ -73,6 +73,34 @@ void releaseHandle(Handle handle);
 // output still held.
 void initPlatform();
 
+// ---- Requests to stop ----
+
+// Called in the program's own flow, never inside a signal handler, with the
+// number of the request that arrived. It writes out what the program must not
+// lose and returns; the layer then ends the process by that signal.
+using StopHandler = void (*)(int signal);
+
+// A stop hook, held in constant data like a TrapHook.
+struct StopHook {
+  StopHandler handler;
+};
+
+// Lets the program finish its output when it is asked to stop. On Linux,
+// SIGINT, SIGTERM and SIGHUP (each one that was not ignored when the program
+// started: a background job or nohup keeps ignoring it) no longer end the
+// process at once. The first to arrive is held, and the process ends by it
+// (status 128 + n in a shell) at the next of these points: a read, which the
+// signal interrupts when it waits for input (the hook runs first); the end of
+// the process, whatever its exit code would have been. A write that the
+// signal interrupts goes on to its end, so that a block goes out whole. From
+// the first arrival on, the three take their default action again: a second
+// one, also one that comes while the hook runs, ends the process at once.
+// On Windows nothing changes: Ctrl+C and Ctrl+Break end the program as they
+// end any console program, with what it holds unwritten (a console control
+// handler runs on a thread of its own, which could not stop the main thread's
+// wait for input without racing it).
+void installStopHook(const StopHook& hook);
+
 // ---- Keyboard type and registry, for the floating-point mask override ----
 
 // GetKeyboardType(which): the keyboard type (0) or subtype (1). 0 where the

@@ -140,4 +140,8 @@ void initPlatform() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
 
+void installStopHook(const StopHook&) {
+  // Ctrl+C and Ctrl+Break keep their default: the process ends at once.
+}
+
 }  // namespace platform

@@ -61,6 +61,14 @@ void ioCheck();
 // otherwise terminateProgram ends it with the code of the first record that
 // ended in an error, or 0.
 
+// Whole lines only, once ConsoleOut is bound and has its buffer: ConsoleOut
+// writes out whole lines only (writeWholeLinesOnly), so that output that ends
+// early, whatever the reason, ends at a line end; and a request to stop from
+// outside (SIGINT, SIGTERM or SIGHUP on Linux; platform.h, installStopHook)
+// writes out the whole lines that ConsoleOut holds and then ends the program
+// by its signal, at the next read of input or at the program's end.
+void keepOutputLinesWhole();
+
 // Starts a record: the floating-point environment reset with the control word
 // loaded (as at start-up), no I/O code pending, no error. From here on an
 // unmasked exception of the extended model becomes the record's error (its

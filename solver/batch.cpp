@@ -18,7 +18,8 @@
 // in an error, or 0 when every record got its result line.
 //
 // Output goes to files and pipes in blocks of 64 KiB, and to a terminal line
-// by line.
+// by line; every block ends at a line end. SIGINT, SIGTERM and SIGHUP write
+// out the whole lines held, then end the program by the signal.
 #include <cstdint>
 
 #include "runtime/runtime.h"
@@ -75,6 +76,7 @@ int main() {
 
   useLargeOutputBlocks();
   ioCheck();
+  keepOutputLinesWhole();
 
   while (startRecord()) {
     answerRecord();

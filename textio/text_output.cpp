@@ -34,6 +34,32 @@ std::uint32_t writeOutBuffer(TextStream& stream) {
   return written ? 0 : platform::lastError();
 }
 
+std::uint32_t writeOutWholeLines(TextStream& stream) {
+  std::uint32_t lineEnd = stream.bufPos;
+  while (lineEnd > 0 && stream.bufPtr[lineEnd - 1] != lineFeed) --lineEnd;
+  if (lineEnd == 0) {
+    // No line has ended. A line that fills the whole buffer cannot be held
+    // whole: it goes out as it is, rather than never.
+    if (stream.bufPos < stream.bufSize) return 0;
+    lineEnd = stream.bufPos;
+  }
+  const bool written = platform::writeFile(stream.handle, stream.bufPtr, lineEnd);
+  if (!written) {
+    stream.bufPos = 0;
+    return platform::lastError();
+  }
+  const std::uint32_t rest = stream.bufPos - lineEnd;
+  if (rest > 0) std::memmove(stream.bufPtr, stream.bufPtr + lineEnd, rest);
+  stream.bufPos = rest;
+  return 0;
+}
+
+void writeWholeLinesOnly(TextStream& stream) {
+  if (!isBoundForOutput(stream)) return;
+  stream.transferOp = writeOutWholeLines;
+  if (stream.flushOp == writeOutBuffer) stream.flushOp = writeOutWholeLines;
+}
+
 TextStream& writeBytes(TextStream& stream, const void* bytes, std::uint32_t count) {
   if (stream.mode != modeOutput && !ensureOutput(stream)) return stream;
 

@@ -101,6 +101,13 @@ void markStandardStreamsClosed();
 std::uint32_t closeStandardStreams();
 // True when the stream is bound for output (modeOutput or modeInOut).
 bool isBoundForOutput(const TextStream& stream);
+// Makes a stream that is bound for output write out whole lines only: every
+// block it writes ends at a line feed, and the bytes of a line not yet ended
+// stay held, also when the stream is closed or writeOutHeldBytes runs (so a
+// program that ends in the middle of a line leaves no part of it). A line
+// longer than the buffer goes out in pieces. Give the stream its buffer first.
+// Does nothing to a stream that is not bound for output.
+void writeWholeLinesOnly(TextStream& stream);
 // Writes out what a stream in modeOutput holds, through its transfer slot,
 // without storing or returning a failure: for the run-time error message,
 // which must follow the program's own output.

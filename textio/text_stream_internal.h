@@ -26,6 +26,11 @@ std::uint32_t refillBuffer(TextStream& stream);
 std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint32_t size,
                         std::uint32_t& delivered);
 std::uint32_t writeOutBuffer(TextStream& stream);
+// Writes out the held bytes up to and including the last line feed (all of
+// them when no line has ended in a full buffer); the bytes of the line not yet
+// ended move to the front of the buffer and stay held. 0, or the operating
+// system's code of a failed write, which drops every held byte.
+std::uint32_t writeOutWholeLines(TextStream& stream);
 std::uint32_t noOperation(TextStream& stream);
 bool ensureInput(TextStream& stream);
 bool ensureOutput(TextStream& stream);

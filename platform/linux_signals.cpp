@@ -1,0 +1,90 @@
+// Requests to stop on Linux: SIGINT, SIGTERM and SIGHUP held until the program
+// reaches a point where it can end with its output whole (platform.h,
+// installStopHook).
+//
+// The handler only notes the signal and gives the three their default action
+// back; everything else runs in the program's own flow, at a read or at the
+// end of the process (linux_signals.h).
+#include "platform/linux_signals.h"
+
+#include <csignal>
+#include <cstdint>
+
+#include "platform/linux_kernel.h"
+#include "platform/linux_system_calls.h"
+#include "platform/platform.h"
+
+#if defined(__x86_64__)
+// The signal-return routine (linux_x86_64.S).
+extern "C" void platformSignalReturn();
+#endif
+
+namespace platform {
+namespace {
+
+constexpr int stopSignals[] = {kernel::signalInterrupt, kernel::signalTerminate,
+                               kernel::signalHangUp};
+
+// The signal that asked the program to stop, 0 while none has. Written by the
+// handler only.
+volatile std::sig_atomic_t requestedStop = 0;
+const StopHook* installedStopHook = nullptr;
+
+kernel::SignalSet signalBit(int signal) {
+  return kernel::SignalSet{1} << (signal - 1);
+}
+
+void onStopSignal(int signal) {
+  if (requestedStop == 0) requestedStop = signal;
+  for (const int stop : stopSignals) kernel::setSignalHandler(stop, kernel::handlerDefault);
+}
+
+// Ends the process by `signal`, with its default action, as if it had never
+// been caught. Async-signal-safe.
+[[noreturn]] void endBySignal(int signal) {
+  kernel::setSignalHandler(signal, kernel::handlerDefault);
+  const kernel::SignalSet unblocked = signalBit(signal);
+  kernel::call(kernel::Call::signalMask, kernel::maskUnblock, &unblocked, nullptr,
+               sizeof unblocked);
+  kernel::raiseSignal(signal);
+  // Not reached unless the kernel refused the signal: the status that a shell
+  // would show for it.
+  for (;;) kernel::call(kernel::Call::exitProcess, shellStatusBase + signal);
+}
+
+}  // namespace
+
+void installStopHook(const StopHook& hook) {
+  installedStopHook = &hook;
+  kernel::SignalAction action{};
+  action.handler = reinterpret_cast<std::uintptr_t>(onStopSignal);
+  // No SA_RESTART: a read that waits for input returns, interrupted, to
+  // readFile, which stops there. The three are held back while one is noted.
+  action.flags = 0;
+#if defined(__x86_64__)
+  action.flags |= kernel::actionRestorer;
+  action.restorer = platformSignalReturn;
+#endif
+  for (const int signal : stopSignals) action.mask |= signalBit(signal);
+  for (const int signal : stopSignals) {
+    kernel::SignalAction previous{};
+    if (kernel::failed(kernel::setSignalAction(signal, nullptr, &previous))) continue;
+    // Ignored when the program started: the caller wants it ignored.
+    if (previous.handler == kernel::handlerIgnore) continue;
+    kernel::setSignalAction(signal, &action, nullptr);
+  }
+}
+
+void stopIfRequested() {
+  const int signal = requestedStop;
+  if (signal == 0) return;
+  if (installedStopHook != nullptr) installedStopHook->handler(signal);
+  endBySignal(signal);
+}
+
+void endByRequestedStop() {
+  const int signal = requestedStop;
+  if (signal != 0) endBySignal(signal);
+}
+
+}  // namespace platform
