@@ -155,4 +155,9 @@ void initPlatform() {
   // pipe fails with EPIPE.
 }
 
+void installStopHook(const StopHook&) {
+  // The interface delivers no signals: a run that is stopped from outside
+  // ends where its runtime stops it.
+}
+
 }  // namespace platform
