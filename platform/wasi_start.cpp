@@ -17,7 +17,8 @@
 #include "platform/platform.h"
 
 // main under its symbol name: a main without parameters is __main_void in
-// WebAssembly code.
+// WebAssembly code; for a main that takes arguments, wasi_arguments.cpp
+// defines __main_void.
 extern "C" int programMain() __asm__("__main_void");
 
 extern "C" [[noreturn]] void _start() {

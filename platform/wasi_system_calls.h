@@ -157,6 +157,12 @@ Errno wasiWriteVectors(Descriptor descriptor, const OutputVector* vectors, Size 
 QUADSOLVE_WASI_IMPORT(fd_fdstat_get)
 Errno wasiDescriptorStatus(Descriptor descriptor, DescriptorStatus* status);
 [[noreturn]] QUADSOLVE_WASI_IMPORT(proc_exit) void wasiExit(std::uint32_t code);
+// The count of the program's arguments and the bytes that they take, each
+// with its terminating zero; then the arguments' addresses and the bytes.
+QUADSOLVE_WASI_IMPORT(args_sizes_get)
+Errno wasiArgumentSizes(Size* count, Size* bytes);
+QUADSOLVE_WASI_IMPORT(args_get)
+Errno wasiArguments(char** addresses, char* bytes);
 }
 
 #undef QUADSOLVE_WASI_IMPORT
