@@ -1,0 +1,6 @@
+// Aborts: under WASI the module traps, and its runtime ends the run.
+#include "platform/platform.h"
+
+int main() {
+  platform::abortProcess();
+}
