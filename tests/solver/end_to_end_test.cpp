@@ -1136,11 +1136,12 @@ TEST(Batch, TerminalGetsEachLineWhenItsRecordEnds) {
 // Asked to stop in the middle of a large input on a pipe, the program writes
 // out the whole lines it holds and ends by the signal: its output is the start
 // of the whole run's, up to a line end. The signal goes once output has come.
+// SIGKILL, which no program can take, shows that every block ends a line.
 TEST(OutsideSignals, StopTheBatchProgramAfterTheWholeLinesHeld) {
   signal(SIGPIPE, SIG_IGN);
   const std::string input = joinedRecords(generatedRecords(20000), true);
   const RunResult whole = runProgram(input, Channel::file, Channel::file, {}, {}, batchProgramPath);
-  for (const int sent : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int sent : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
     SCOPED_TRACE(sent);
     testing_support::Pipe in = testing_support::makePipe();
     testing_support::Pipe out = testing_support::makePipe();
