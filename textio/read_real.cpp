@@ -5,6 +5,7 @@
 // correctly rounded one: per digit, accumulator × 10 then + digit, each
 // rounded; then at most three table operations, smallest factor first,
 // dividing for negative powers. Its results are required bit for bit.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -128,33 +129,43 @@ constexpr int maxExactDigits = 19;
 // scale it by the fraction's power of ten, which is what is done here; the
 // stream is left at the blank. Any other token (or none) gives false with
 // nothing consumed.
-bool readBufferedDecimal(TextStream& stream, Extended& value) {
-  const std::uint8_t* const bytes = stream.bufPtr;
-  const std::uint32_t end = stream.bufEnd;
-  std::uint32_t position = stream.bufPos;
-  const bool negative = bytes[position] == '-';
-  if (negative || bytes[position] == '+') ++position;
-  const std::uint32_t first = position;
-  std::uint64_t whole = 0;
-  while (position < end && isDigit(bytes[position])) whole = whole * 10 + (bytes[position++] - '0');
-  std::uint32_t digitCount = position - first;
-  std::int32_t fractionCount = 0;
-  if (digitCount != 0 && position < end && bytes[position] == '.') {
-    const std::uint32_t point = ++position;
-    while (position < end && isDigit(bytes[position])) {
-      whole = whole * 10 + (bytes[position++] - '0');
-    }
-    fractionCount = static_cast<std::int32_t>(position - point);
-    if (fractionCount == 0) return false;
-    digitCount += static_cast<std::uint32_t>(fractionCount);
+// Takes the digits from `next` up to `end` into `whole` (which may wrap
+// round: the caller counts the digits); returns where they stop.
+const std::uint8_t* takeDigits(const std::uint8_t* next, const std::uint8_t* end,
+                               std::uint64_t& whole) {
+  std::uint64_t value = whole;
+  for (; next != end; ++next) {
+    // Unsigned: a byte below '0' wraps round to a large value.
+    const std::uint32_t digit = static_cast<std::uint32_t>(*next) - '0';
+    if (digit > 9) break;
+    value = value * 10 + digit;
   }
-  if (digitCount == 0 || digitCount > maxExactDigits || position >= end ||
-      bytes[position] > lastBlankByte) {
+  whole = value;
+  return next;
+}
+
+bool readBufferedDecimal(TextStream& stream, Extended& value) {
+  const std::uint8_t* const start = stream.bufPtr + stream.bufPos;
+  const std::uint8_t* const end = stream.bufPtr + stream.bufEnd;
+  const bool negative = *start == '-';
+  const std::uint8_t* const first = negative || *start == '+' ? start + 1 : start;
+  std::uint64_t whole = 0;
+  const std::uint8_t* next = takeDigits(first, end, whole);
+  std::ptrdiff_t fractionCount = 0;
+  if (next != first && next != end && *next == '.') {
+    const std::uint8_t* const point = next + 1;
+    next = takeDigits(point, end, whole);
+    fractionCount = next - point;
+    if (fractionCount == 0) return false;
+  }
+  const std::ptrdiff_t digitCount = next - first - (fractionCount != 0 ? 1 : 0);
+  if (digitCount == 0 || digitCount > maxExactDigits || next == end || *next > lastBlankByte) {
     return false;
   }
-  value = scaleByPowerOfTen(extended::exactInteger(whole), -fractionCount);
+  value =
+      scaleByPowerOfTen(extended::exactInteger(whole), -static_cast<std::int32_t>(fractionCount));
   if (negative) value = extended::negate(value);
-  stream.bufPos = position;
+  stream.bufPos = static_cast<std::uint32_t>(next - stream.bufPtr);
   return true;
 }
 
