@@ -3,11 +3,12 @@
 # programs that read the input "1 -3 2" and two line ends from a file and
 # write the same two lines, started as a shell starts them (fork, exec, wait;
 # standard output to /dev/null) by bench/run_meter.c:
-#   floor      bench/floor.c: static, no C library, nothing but its system calls
+#   floor      bench/floor.c: static, no C library, nothing but the four system
+#              calls that quadsolve makes for its work (write, read, write, exit)
 #   C library  bench/minimal_reference.c: the same reads and writes in C, static
 #   quadsolve  the release program (built here), with its own run-time
 # For each it prints:
-#   wall time     median of 5 rounds of 400 runs, quadsolve and the floor
+#   wall time     median of 7 rounds of 300 runs, quadsolve and the floor
 #                 alternating run by run; quadsolve over the floor
 #                                                             (aim: <= 1.2)
 #   instructions  user-space instructions of one run, single-stepped from the
@@ -68,8 +69,10 @@ read_times() {
     done
   done
 }
-read_times < <("$meter" time 5 400 "$input" "$floor" "$library")
-read_times < <("$meter" time 5 400 "$input" "$floor" "$program") # the floor of this run
+rounds=7
+runs=300
+read_times < <("$meter" time "$rounds" "$runs" "$input" "$floor" "$library")
+read_times < <("$meter" time "$rounds" "$runs" "$input" "$floor" "$program") # the floor of this run
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "n/a"; else printf "%.2f", a / b }'; }
 

@@ -60,6 +60,7 @@ inline std::uint32_t errorOf(long result) {
 enum Error : std::uint32_t {
   errorInterrupted = 4,        // EINTR
   errorIo = 5,                 // EIO
+  errorBadDescriptor = 9,      // EBADF
   errorTryAgain = 11,          // EAGAIN, also EWOULDBLOCK
   errorInvalid = 22,           // EINVAL
   errorBrokenPipe = 32,        // EPIPE

@@ -10,19 +10,25 @@
 //      return address and check before they return (-fstack-protector-strong),
 //      from the kernel's random bytes, where the compiler reads it;
 //   3. the relocated data made read-only;
-//   4. main.
+//   4. the alternate signal stack and the handlers of processor exceptions
+//      (linux_traps.cpp), so that a fault, a stack overflow too, finds them
+//      from main's first instruction on;
+//   5. main.
 // Until 2 is done no protected function may run (on processors where the
 // compiler reads the guard through the thread pointer, there is none yet),
-// and until 1 is done nothing may read an address from a table: the
-// functions here are not protected, reach the kernel through
-// platformSystemCall itself and read only the program's own headers, whose
-// address the code computes from its own.
+// and until 1 is done nothing may read an address from a table (the guard's
+// variable too may be reached through the global offset table). So this file
+// is compiled without the stack protector (platform/CMakeLists.txt), the
+// helpers it shares are always inlined (linux_program_image.h), it reaches the
+// kernel through platformSystemCall itself, and it reads only the program's
+// own headers, whose address the code computes from its own.
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/linux_kernel.h"
 #include "platform/linux_program_image.h"
 #include "platform/linux_system_calls.h"
+#include "platform/linux_traps.h"
 #include "platform/platform.h"
 
 #if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
@@ -36,37 +42,23 @@ namespace {
 using namespace platform::image;
 
 constexpr std::uintptr_t assumedPageSize = 4096;
+// The exit status of a program that its loader could not start.
+constexpr long loaderFailureStatus = 127;
 
-// What the start-up reads of the program's own headers, in one pass over them.
+// What the start-up reads of the program's own headers.
 struct LoadedImage {
   std::uintptr_t bias = 0;  // run-time less link-time address
   const Segment* dynamic = nullptr;
   const Segment* relocatedData = nullptr;  // PT_GNU_RELRO
 };
 
-__attribute__((no_stack_protector)) LoadedImage loadedImage() {
+LoadedImage loadedImage() {
   LoadedImage image;
-  bool biasKnown = false;
+  image.bias = loadBias();
   const Segment* segment = segments();
   for (std::size_t count = segmentCount(); count > 0; --count, ++segment) {
-    switch (segment->p_type) {
-      case PT_LOAD:
-        // The first loaded segment that starts at file offset 0 holds the
-        // header (a segment of zeros only, .bss, may also say offset 0).
-        if (segment->p_offset == 0 && !biasKnown) {
-          biasKnown = true;
-          image.bias = reinterpret_cast<std::uintptr_t>(&header()) - segment->p_vaddr;
-        }
-        break;
-      case PT_DYNAMIC:
-        image.dynamic = segment;
-        break;
-      case PT_GNU_RELRO:
-        image.relocatedData = segment;
-        break;
-      default:
-        break;
-    }
+    if (segment->p_type == PT_DYNAMIC) image.dynamic = segment;
+    if (segment->p_type == PT_GNU_RELRO) image.relocatedData = segment;
   }
   return image;
 }
@@ -78,7 +70,7 @@ struct AuxiliaryValues {
   const unsigned char* randomBytes = nullptr;  // 16 of them
 };
 
-__attribute__((no_stack_protector)) AuxiliaryValues auxiliaryValues(
+AuxiliaryValues auxiliaryValues(
     const std::uintptr_t* initialStack) {
   AuxiliaryValues values;
   const std::uintptr_t argumentCount = initialStack[0];
@@ -94,13 +86,36 @@ __attribute__((no_stack_protector)) AuxiliaryValues auxiliaryValues(
   return values;
 }
 
+// A dynamic loader's answer to a program that it cannot relocate: a line on
+// standard error and exit status 127, before any of the program runs.
+[[noreturn]] void refuseToLoad() {
+  static constexpr char message[] = "cannot start: a relocation of an unexpected type\n";
+  platformSystemCall(platform::kernel::standardErrorDescriptor,
+                     static_cast<long>(reinterpret_cast<std::uintptr_t>(message)),
+                     sizeof message - 1, 0, 0, static_cast<long>(platform::kernel::Call::write));
+  for (;;) {
+    platformSystemCall(loaderFailureStatus, 0, 0, 0, 0,
+                       static_cast<long>(platform::kernel::Call::exitProcess));
+  }
+}
+
+// True for a relocation that the start-up applies, false for an empty one to
+// skip; refuses to go on with any other type.
+bool applies(decltype(Relocation::r_info) info) {
+  const unsigned type = relocationType(info);
+  if (type == relocationRelative) return true;
+  if (type != relocationNone) refuseToLoad();
+  return false;
+}
+
 // Adds the load bias to every address that the linker left for a loader to
-// fix: the relative relocations of the dynamic section (the only kind that
-// the build lets into the program, cmake/CheckStaticProgram.cmake), with
-// their addend in the entry (RELA) or at the place itself (REL, 32-bit ARM).
-// A program loaded at its link-time address (bias 0), or one without a
-// dynamic section, has nothing to fix.
-__attribute__((no_stack_protector)) void relocate(const LoadedImage& image) {
+// fix: the relative relocations of the dynamic section, with their addend in
+// the entry (RELA) or at the place itself (REL, 32-bit ARM). As a loader
+// does, it skips empty entries (type none) and refuses every other type (the
+// build lets none into the program: cmake/CheckStaticProgram.cmake). A
+// program loaded at its link-time address (bias 0), or one without a dynamic
+// section, has nothing to fix.
+void relocate(const LoadedImage& image) {
   const std::uintptr_t bias = image.bias;
   if (image.dynamic == nullptr || bias == 0) return;
   std::uintptr_t withAddend = 0, withAddendSize = 0, plain = 0, plainSize = 0;
@@ -125,11 +140,13 @@ __attribute__((no_stack_protector)) void relocate(const LoadedImage& image) {
   }
   const auto* relocation = reinterpret_cast<const RelocationWithAddend*>(withAddend);
   for (std::size_t count = withAddendSize / sizeof *relocation; count > 0; --count, ++relocation) {
+    if (!applies(relocation->r_info)) continue;
     *reinterpret_cast<std::uintptr_t*>(relocation->r_offset + bias) =
         static_cast<std::uintptr_t>(relocation->r_addend) + bias;
   }
   const auto* place = reinterpret_cast<const Relocation*>(plain);
   for (std::size_t count = plainSize / sizeof *place; count > 0; --count, ++place) {
+    if (!applies(place->r_info)) continue;
     *reinterpret_cast<std::uintptr_t*>(place->r_offset + bias) += bias;
   }
 }
@@ -145,7 +162,7 @@ __attribute__((no_stack_protector)) void relocate(const LoadedImage& image) {
 #endif
 
 // Puts `value` where protected functions read the guard.
-__attribute__((no_stack_protector)) void setStackGuard(std::uintptr_t value) {
+void setStackGuard(std::uintptr_t value) {
 #if defined(__x86_64__)
   stackGuard = value;
   platformSystemCall(platform::kernel::architectureSetFs,
@@ -168,7 +185,7 @@ __attribute__((no_stack_protector)) void setStackGuard(std::uintptr_t value) {
 // address zero (its low byte on a little-endian processor), as the C
 // library's guard has it: a string read or copied past the end of a buffer
 // stops at the guard instead of revealing or rewriting it.
-__attribute__((no_stack_protector)) std::uintptr_t stackGuardFrom(const unsigned char* random) {
+std::uintptr_t stackGuardFrom(const unsigned char* random) {
   unsigned char bytes[sizeof(std::uintptr_t)] = {};
   if (random != nullptr) {
     for (std::size_t index = 1; index < sizeof bytes; ++index) bytes[index] = random[index];
@@ -189,8 +206,9 @@ void protectRelocatedData(const LoadedImage& image, std::uintptr_t pageSize) {
   const std::uintptr_t first = start & ~(pageSize - 1);
   const std::uintptr_t end = (start + image.relocatedData->p_memsz) & ~(pageSize - 1);
   if (end > first) {
-    platform::kernel::call(platform::kernel::Call::protectMemory, first, end - first,
-                           platform::kernel::protectionRead);
+    platformSystemCall(static_cast<long>(first), static_cast<long>(end - first),
+                       platform::kernel::protectionRead, 0, 0,
+                       static_cast<long>(platform::kernel::Call::protectMemory));
   }
 }
 
@@ -201,12 +219,12 @@ extern "C" int programMain() __asm__("main");
 
 // Called by _start with the initial stack; ends the process with main's
 // result should main return.
-extern "C" [[noreturn]] __attribute__((no_stack_protector)) void platformStart(
-    const std::uintptr_t* initialStack) {
+extern "C" [[noreturn]] void platformStart(const std::uintptr_t* initialStack) {
   const LoadedImage image = loadedImage();
   relocate(image);
   const AuxiliaryValues auxiliary = auxiliaryValues(initialStack);
   setStackGuard(stackGuardFrom(auxiliary.randomBytes));
   protectRelocatedData(image, auxiliary.pageSize);
+  platform::setUpTrapHandling(auxiliary.pageSize);
   platform::exitProcess(static_cast<std::uint32_t>(programMain()));
 }

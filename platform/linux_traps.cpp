@@ -18,6 +18,7 @@
 #include "platform/linux_kernel.h"
 #include "platform/linux_program_image.h"
 #include "platform/linux_system_calls.h"
+#include "platform/linux_traps.h"
 #include "platform/platform.h"
 
 #if defined(__x86_64__)
@@ -42,19 +43,28 @@ namespace {
 // (a store below the stack pointer that faulted before the pointer moved, as
 // 64-bit POWER's stores with update do), the kernel finds no room for the
 // signal's frame and ends the process by SIGSEGV.
-// Static, as nothing here may allocate. The guard is as large as the largest
-// page size of the supported processors (64 KiB) and aligned to it, so that it
-// covers whole pages whatever the page size. The stack is large enough for the
-// kernel's signal frame (several KiB with wide vector registers) and the whole
-// shutdown that runs on it.
+// Static, as nothing here may allocate. The guard covers whole pages of the
+// page size that the kernel reports, placed at run time: the area is aligned
+// to the smallest page only, so that the linker asks no larger alignment of
+// the zeroed data's segment and the kernel may load the program on any page
+// (a larger one would take bits from the load address's randomness), and it
+// has room for the guard to begin at the first page boundary within it on
+// the largest page size of the supported processors (64 KiB). The guard is
+// at least that large too, so that it covers whole pages whatever the page
+// size. The stack is large enough for the kernel's signal frame (several KiB
+// with wide vector registers) and the whole shutdown that runs on it.
+constexpr std::size_t smallestPageSize = 4 * 1024;
+constexpr std::size_t largestPageSize = 64 * 1024;
 constexpr std::size_t guardSize = 64 * 1024;
 constexpr std::size_t alternateStackSize = 64 * 1024;
+constexpr std::size_t alternateStackAreaSize =
+    largestPageSize - smallestPageSize + guardSize + alternateStackSize;
 // In a section of its own, which the link puts first among the zeroed data
-// (platform/CMakeLists.txt: the largest alignment first): the guard then
-// begins the zeroed data's mapping, and protecting it splits the mapping in
-// two, not three.
+// (platform/CMakeLists.txt: the largest alignment first): on a kernel of the
+// smallest pages the guard then begins the zeroed data's mapping, and
+// protecting it splits the mapping in two, not three.
 [[gnu::section(".bss.alternate_stack")]] alignas(
-    guardSize) unsigned char alternateStackArea[guardSize + alternateStackSize];
+    smallestPageSize) unsigned char alternateStackArea[alternateStackAreaSize];
 
 // How far below the lowest address the stack may grow to a fault still counts
 // as running off its end: the kernel keeps a guard gap of 256 pages below a
@@ -154,8 +164,8 @@ void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
   const TrapHook* hook = trapState.hook;
   const bool sent = sentByProcess(info);
   if (hook == nullptr || sent) {
-    // The hook was removed in the meantime: the action from before it takes
-    // the signal. Sent from outside: no run-time error and no shutdown inside
+    // No hook yet, or removed in the meantime: the action from before it
+    // takes the signal. Sent from outside: no run-time error and no shutdown inside
     // whatever code the signal interrupted, but the default action. A fault
     // meets that action when its instruction runs again; a sent signal is
     // sent again, and as it is not blocked here (SA_NODEFER) it arrives at
@@ -188,15 +198,17 @@ void trapSignalEntry(int signal, void* info, void* context) {
 
 }  // namespace
 
-void installTrapHook(const TrapHook& hook) {
-  trapState.stackTop = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-  trapState.hook = &hook;
+void setUpTrapHandling(std::uintptr_t pageSize) {
   if (trapState.actionsSet) return;
 
-  kernel::call(kernel::Call::protectMemory, alternateStackArea, guardSize, kernel::protectionNone);
+  // The guard from the first page boundary within the area on, whole pages.
+  const auto areaStart = reinterpret_cast<std::uintptr_t>(alternateStackArea);
+  const std::uintptr_t guardStart = (areaStart + pageSize - 1) & ~(pageSize - 1);
+  const std::uintptr_t guardLength = (guardSize + pageSize - 1) & ~(pageSize - 1);
+  kernel::call(kernel::Call::protectMemory, guardStart, guardLength, kernel::protectionNone);
   kernel::SignalStack stack{};
-  stack.base = alternateStackArea + guardSize;
-  stack.size = alternateStackSize;
+  stack.base = reinterpret_cast<void*>(guardStart + guardLength);
+  stack.size = areaStart + alternateStackAreaSize - (guardStart + guardLength);
   kernel::call(kernel::Call::signalStack, &stack, nullptr);
 
   // SA_NODEFER: a signal sent from outside while its handler runs is not held
@@ -212,6 +224,14 @@ void installTrapHook(const TrapHook& hook) {
     kernel::setSignalAction(hookedSignals[index], &action, &trapState.previousActions[index]);
   }
   trapState.actionsSet = true;
+}
+
+void installTrapHook(const TrapHook& hook) {
+  // Without the start-up's page size, the largest: its whole pages are whole
+  // pages of every smaller size too.
+  setUpTrapHandling(largestPageSize);
+  trapState.stackTop = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  trapState.hook = &hook;
 }
 
 void removeTrapHook() {

@@ -28,11 +28,14 @@ enum class FileType : std::uint32_t {
   pipe = 3,       // a pipe, FIFO or socket
 };
 
-// Returns the handle of a standard stream, or invalidHandle when it is not
-// open (lastError() then tells why).
+// Returns the handle of a standard stream, or invalidHandle when the system
+// has none for it (lastError() then tells why). On Linux it is the standard
+// descriptor's number whether or not the descriptor is open: its first use
+// tells, fileType() reporting unknown and a read failing with a code for which
+// isClosedHandle() is true.
 Handle standardHandle(StandardHandle which);
 
-// Returns the kind of an open handle.
+// Returns the kind of a handle; unknown for one that cannot be used.
 FileType fileType(Handle handle);
 
 // Reads up to `count` bytes into `buffer`. On success returns true with the
@@ -53,6 +56,12 @@ std::uint32_t lastError();
 // where such a read delivers 0 bytes instead, EPIPE). A connection reset by
 // its peer is not one.
 bool isBrokenPipe(std::uint32_t code);
+
+// True when a call on `handle` failed with `code` because the handle is not
+// open at all: on Linux a standard descriptor that the process was started
+// without (one more call, made on this failure only). Windows hands such a
+// process a null handle, whose failure keeps its own code: never true there.
+bool isClosedHandle(Handle handle, std::uint32_t code);
 
 // Releases a handle that turned out to be unusable. On Linux this closes
 // nothing: closing a standard descriptor would let the next open reuse it.

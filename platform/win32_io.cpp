@@ -121,6 +121,10 @@ bool isBrokenPipe(std::uint32_t code) {
   return code == ERROR_BROKEN_PIPE;
 }
 
+bool isClosedHandle(Handle, std::uint32_t) {
+  return false;
+}
+
 void releaseHandle(Handle handle) {
   CloseHandle(handleOf(handle));
 }

@@ -24,12 +24,18 @@ std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint3
   const std::uint32_t code = platform::lastError();
   // The writer has gone: that is where the input ends.
   if (platform::isBrokenPipe(code)) return 0;
+  // Started without standard input: the stream is not open for input.
+  if (platform::isClosedHandle(handle, code)) return ioNotOpenForInput;
   return code;
 }
 
 std::uint32_t refillBuffer(TextStream& stream) {
   stream.bufPos = 0;
-  return readInput(stream.handle, stream.bufPtr, stream.bufSize, stream.bufEnd);
+  const std::uint32_t code = readInput(stream.handle, stream.bufPtr, stream.bufSize, stream.bufEnd);
+  // Found not open: unbound again, as a binding that failed leaves it, so that
+  // its next use binds it anew.
+  if (code == ioNotOpenForInput) stream.mode = modeClosed;
+  return code;
 }
 
 StreamByte readChar(TextStream& stream) {

@@ -21,8 +21,9 @@ std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
 std::uint32_t bindStandardHandle(TextStream& stream);
 std::uint32_t refillBuffer(TextStream& stream);
 // One read of an input handle into `bytes`: 0, with `delivered` the bytes that
-// came (0 at the end of the data, also when the writer of a pipe has gone), or
-// the operating system's code of a failed read, with nothing delivered.
+// came (0 at the end of the data, also when the writer of a pipe has gone);
+// 104 when the handle is not open; or the operating system's code of a failed
+// read, with nothing delivered.
 std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint32_t size,
                         std::uint32_t& delivered);
 std::uint32_t writeOutBuffer(TextStream& stream);

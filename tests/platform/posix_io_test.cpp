@@ -101,21 +101,38 @@ TEST(StandardHandle, OpenDescriptorsAreTheHandles) {
   EXPECT_EQ(platform::standardHandle(platform::StandardHandle::error), 2);
 }
 
-TEST(StandardHandle, ClosedDescriptorFailsWithBadDescriptor) {
+// A closed standard descriptor is still the handle; its first use tells:
+// no type, and a read that fails as on no open descriptor, which a descriptor
+// open for writing only is not.
+TEST(StandardHandle, ClosedDescriptorShowsAtItsFirstUse) {
   const struct {
     platform::StandardHandle which;
     int fd;
-  } cases[] = {{platform::StandardHandle::input, 0},
-               {platform::StandardHandle::output, 1},
-               {platform::StandardHandle::error, 2}};
+    bool close;
+  } cases[] = {{platform::StandardHandle::input, 0, true},
+               {platform::StandardHandle::output, 1, true},
+               {platform::StandardHandle::error, 2, true},
+               {platform::StandardHandle::input, 0, false}};
   for (const auto& c : cases) {
     testing_support::StandardDescriptors standard;
-    standard.close(c.fd);
+    Descriptor writeOnly = openPath("/dev/null", O_WRONLY);
+    if (c.close) {
+      standard.close(c.fd);
+    } else {
+      standard.redirect(c.fd, writeOnly.get());
+    }
     const platform::Handle handle = platform::standardHandle(c.which);
+    const FileType type = platform::fileType(handle);
+    bool ok = true;
+    readOnce(handle, 1, ok);
     const std::uint32_t code = platform::lastError();
+    const bool closed = platform::isClosedHandle(handle, code);
     standard.restore();
-    EXPECT_EQ(handle, platform::invalidHandle) << c.fd;
+    EXPECT_EQ(handle, c.fd);
+    EXPECT_EQ(type, c.close ? FileType::unknown : FileType::character) << c.fd;
+    EXPECT_FALSE(ok) << c.fd;
     EXPECT_EQ(code, std::uint32_t{EBADF}) << c.fd;
+    EXPECT_EQ(closed, c.close) << c.fd;
   }
 }
 
