@@ -31,8 +31,7 @@ const StartupTable* activeTable = nullptr;
 [[gnu::noinline]] void shutdownCheck(bool outputBound, std::uint32_t closeResult) {
   if (!outputBound || closeResult == 0 || runtimeErrorRaised()) return;
   runtimeError(static_cast<std::uint8_t>(closeResult & errorCodeBits),
-               platform::moduleCodeAddress(reinterpret_cast<std::uintptr_t>(
-                   __builtin_extract_return_addr(CALLER_RETURN_ADDRESS()))));
+               returnAddressToModule(CALLER_RETURN_ADDRESS()));
 }
 
 }  // namespace

@@ -203,6 +203,21 @@ TEST_P(ProgramImage, LoadsAnywhereWithItsRelocatedDataReadOnly) {
   }
 }
 
+// The whole program is loaded at a multiple of its segments' largest
+// alignment: no segment asks more than the code's (the linker's page size),
+// so that the load address keeps all the randomness of the kernel's choice.
+TEST_P(ProgramImage, AsksNoAlignmentBeyondItsCodesPages) {
+  std::uint64_t code = 0;
+  for (const ElfSegment& segment : segments()) {
+    if (segment.p_type == PT_LOAD && (segment.p_flags & PF_X) != 0) code = segment.p_align;
+  }
+  ASSERT_NE(code, 0u) << "no code segment";
+  for (const ElfSegment& segment : segments()) {
+    if (segment.p_type != PT_LOAD) continue;
+    EXPECT_LE(segment.p_align, code) << "segment at " << std::hex << segment.p_vaddr;
+  }
+}
+
 // Compiled with stack canaries: the check's failure is there, and its own.
 TEST_P(ProgramImage, ChecksItsStackCanaries) {
   EXPECT_NE(symbol("__stack_chk_fail"), 0u) << "no function is protected";
