@@ -276,4 +276,22 @@ inline std::uintptr_t interruptedInstruction(const void* context) {
   return address;
 }
 
+#if defined(__aarch64__)
+// The branch type (PSTATE.BTYPE, bits 10 and 11) of the interrupted
+// instruction in the saved processor state that follows the pc in the machine
+// context: nonzero when an indirect branch led to it and it has not yet
+// run, as at a branch-target fault, which the kernel reports as any illegal
+// instruction (SIGILL, ILL_ILLOPC) and without an ESR record. An instruction
+// that an indirect branch reaches and that is not a landing pad faults for
+// that before anything else, in code mapped with branch-target checks.
+inline unsigned interruptedBranchType(const void* context) {
+  constexpr std::size_t offset = 176 + 8 + 31 * 8 + 8 + 8;
+  constexpr unsigned branchTypeShift = 10;
+  constexpr std::uint64_t branchTypeBits = 3;
+  std::uint64_t state;
+  __builtin_memcpy(&state, static_cast<const unsigned char*>(context) + offset, sizeof state);
+  return static_cast<unsigned>((state >> branchTypeShift) & branchTypeBits);
+}
+#endif
+
 }  // namespace platform::kernel

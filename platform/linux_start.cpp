@@ -199,17 +199,20 @@ std::uintptr_t stackGuardFrom(const unsigned char* random) {
 // segment that the linker marks PT_GNU_RELRO: the global offset table, the
 // tables of function addresses, the stack guard) read-only, as a dynamic
 // loader would: whole pages from its start up to the last page that it fills
-// to the end.
-void protectRelocatedData(const LoadedImage& image, std::uintptr_t pageSize) {
-  if (image.relocatedData == nullptr) return;
+// to the end. Returns the end of those pages; 0 when there are none.
+std::uintptr_t protectRelocatedData(const LoadedImage& image, std::uintptr_t pageSize) {
+  if (image.relocatedData == nullptr) return 0;
   const std::uintptr_t start = image.relocatedData->p_vaddr + image.bias;
   const std::uintptr_t first = start & ~(pageSize - 1);
   const std::uintptr_t end = (start + image.relocatedData->p_memsz) & ~(pageSize - 1);
-  if (end > first) {
-    platformSystemCall(static_cast<long>(first), static_cast<long>(end - first),
-                       platform::kernel::protectionRead, 0, 0,
-                       static_cast<long>(platform::kernel::Call::protectMemory));
+  if (end <= first ||
+      platform::kernel::failed(platformSystemCall(
+          static_cast<long>(first), static_cast<long>(end - first),
+          platform::kernel::protectionRead, 0, 0,
+          static_cast<long>(platform::kernel::Call::protectMemory)))) {
+    return 0;
   }
+  return end;
 }
 
 }  // namespace
@@ -224,7 +227,7 @@ extern "C" [[noreturn]] void platformStart(const std::uintptr_t* initialStack) {
   relocate(image);
   const AuxiliaryValues auxiliary = auxiliaryValues(initialStack);
   setStackGuard(stackGuardFrom(auxiliary.randomBytes));
-  protectRelocatedData(image, auxiliary.pageSize);
-  platform::setUpTrapHandling(auxiliary.pageSize);
+  const std::uintptr_t readOnlyEnd = protectRelocatedData(image, auxiliary.pageSize);
+  platform::setUpTrapHandling(auxiliary.pageSize, readOnlyEnd);
   platform::exitProcess(static_cast<std::uint32_t>(programMain()));
 }

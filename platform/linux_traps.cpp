@@ -160,7 +160,26 @@ const kernel::SignalAction* previousActionOf(int signal) {
   return nullptr;
 }
 
+// True for a fault that says the control flow is no longer the program's
+// own: on 64-bit ARM an indirect branch to an instruction that is no landing
+// pad (a branch-target fault). Like a smashed canary, it ends the process at
+// once, without a shutdown that would call through the stream slots.
+bool isForeignControlFlow([[maybe_unused]] int signal, [[maybe_unused]] const void* context) {
+#if defined(__aarch64__)
+  return signal == kernel::signalIllegal && kernel::interruptedBranchType(context) != 0;
+#else
+  return false;
+#endif
+}
+
 void onTrapSignal(int signal, kernel::SignalInfo* info, void* context) {
+  if (isForeignControlFlow(signal, context)) {
+    // By the fault's own signal, as without a handler; not blocked here
+    // (SA_NODEFER), it arrives at once.
+    kernel::setSignalHandler(signal, kernel::handlerDefault);
+    kernel::raiseSignal(signal);
+    exitProcess(128 + static_cast<std::uint32_t>(signal));
+  }
   const TrapHook* hook = trapState.hook;
   const bool sent = sentByProcess(info);
   if (hook == nullptr || sent) {
@@ -198,17 +217,25 @@ void trapSignalEntry(int signal, void* info, void* context) {
 
 }  // namespace
 
-void setUpTrapHandling(std::uintptr_t pageSize) {
+void setUpTrapHandling(std::uintptr_t pageSize, std::uintptr_t readOnlyEnd) {
   if (trapState.actionsSet) return;
 
-  // The guard from the first page boundary within the area on, whole pages.
+  // The guard from the first page boundary within the area on, whole pages;
+  // none of its own where the area begins right at the end of read-only pages
+  // of the program (the relocated data, with the rest of the image below it),
+  // on which a store faults as on the guard, and without the split of the
+  // zeroed data's mapping that protecting a guard there costs.
   const auto areaStart = reinterpret_cast<std::uintptr_t>(alternateStackArea);
-  const std::uintptr_t guardStart = (areaStart + pageSize - 1) & ~(pageSize - 1);
-  const std::uintptr_t guardLength = (guardSize + pageSize - 1) & ~(pageSize - 1);
-  kernel::call(kernel::Call::protectMemory, guardStart, guardLength, kernel::protectionNone);
+  std::uintptr_t stackBase = areaStart;
+  if (areaStart != readOnlyEnd) {
+    const std::uintptr_t guardStart = (areaStart + pageSize - 1) & ~(pageSize - 1);
+    const std::uintptr_t guardLength = (guardSize + pageSize - 1) & ~(pageSize - 1);
+    kernel::call(kernel::Call::protectMemory, guardStart, guardLength, kernel::protectionNone);
+    stackBase = guardStart + guardLength;
+  }
   kernel::SignalStack stack{};
-  stack.base = reinterpret_cast<void*>(guardStart + guardLength);
-  stack.size = areaStart + alternateStackAreaSize - (guardStart + guardLength);
+  stack.base = reinterpret_cast<void*>(stackBase);
+  stack.size = areaStart + alternateStackAreaSize - stackBase;
   kernel::call(kernel::Call::signalStack, &stack, nullptr);
 
   // SA_NODEFER: a signal sent from outside while its handler runs is not held
@@ -229,7 +256,7 @@ void setUpTrapHandling(std::uintptr_t pageSize) {
 void installTrapHook(const TrapHook& hook) {
   // Without the start-up's page size, the largest: its whole pages are whole
   // pages of every smaller size too.
-  setUpTrapHandling(largestPageSize);
+  setUpTrapHandling(largestPageSize, 0);
   trapState.stackTop = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
   trapState.hook = &hook;
 }

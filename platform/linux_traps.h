@@ -6,12 +6,14 @@
 namespace platform {
 
 // Sets up, once, what the trap hook needs from the kernel: the alternate
-// signal stack with its inaccessible guard below it, whole pages of
-// `pageSize` bytes (the auxiliary vector's AT_PAGESZ), and the handlers of the
-// processor-exception signals, which pass a fault on to the hook that
-// installTrapHook() installs and, until then, to the action from before them.
-// installTrapHook() does it itself, for the largest page size, when the
-// start-up has not (a program started by a C library).
-void setUpTrapHandling(std::uintptr_t pageSize);
+// signal stack and the handlers of the processor-exception signals, which pass
+// a fault on to the hook that installTrapHook() installs and, until then, to
+// the action from before them. Below the stack lies an inaccessible guard of
+// whole pages of `pageSize` bytes (the auxiliary vector's AT_PAGESZ), unless
+// the stack's area begins right at `readOnlyEnd`, the end of read-only pages
+// of the program, which then serve as its guard. installTrapHook() does it
+// itself, for the largest page size and with no such pages, when the start-up
+// has not (a program started by a C library).
+void setUpTrapHandling(std::uintptr_t pageSize, std::uintptr_t readOnlyEnd);
 
 }  // namespace platform

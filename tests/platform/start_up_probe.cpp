@@ -12,6 +12,8 @@
 //   b   writes the load bias in hexadecimal
 //   h   writes "handled" when, before the run-time has started, the signal of
 //       a fault already has a handler on an alternate stack
+//   w   writes a byte right below the alternate stack, where its guard lies:
+//       run-time error 216
 #include <cstdint>
 
 #include "platform/linux_program_image.h"
@@ -91,6 +93,10 @@ int main() {
       bytes[index] = static_cast<unsigned char>(bias >> (8 * (sizeof bias - 1 - index)));
     }
     writeHex(bytes, sizeof bytes);
+  } else if (count > 0 && input[0] == 'w') {
+    platform::kernel::SignalStack stack{};
+    platform::kernel::call(platform::kernel::Call::signalStack, nullptr, &stack);
+    *(static_cast<volatile unsigned char*>(stack.base) - 1) = 0;
   } else if (count > 0 && input[0] == 'h') {
     if (handledEarly) writeBytes(ConsoleOut, "handled", 7);
   } else if (count > 0 && input[0] == 's') {

@@ -141,6 +141,15 @@ TEST(StartUp, LoadAddressVariesDownToTheSegmentsAlignment) {
   }
 }
 
+// A store right below the alternate stack faults, on the guard that keeps a
+// handler that runs off the stack's end from writing over what lies below.
+TEST(StartUp, StoreBelowTheAlternateStackFaults) {
+  const ProbeRun run = runProbe("w");
+  ASSERT_TRUE(WIFEXITED(run.status)) << "wait status " << run.status;
+  EXPECT_EQ(WEXITSTATUS(run.status), 216);
+  EXPECT_EQ(run.out.substr(0, 24), "\r\nheldRuntime error 216 ") << run.out;
+}
+
 // The handlers of processor faults, with their alternate stack, are in place
 // before main's first statement.
 TEST(StartUp, FaultHandlersAreSetUpBeforeMain) {
