@@ -70,8 +70,7 @@ struct AuxiliaryValues {
   const unsigned char* randomBytes = nullptr;  // 16 of them
 };
 
-AuxiliaryValues auxiliaryValues(
-    const std::uintptr_t* initialStack) {
+AuxiliaryValues auxiliaryValues(const std::uintptr_t* initialStack) {
   AuxiliaryValues values;
   const std::uintptr_t argumentCount = initialStack[0];
   const std::uintptr_t* entry = initialStack + 1 + argumentCount + 1;
@@ -205,11 +204,10 @@ std::uintptr_t protectRelocatedData(const LoadedImage& image, std::uintptr_t pag
   const std::uintptr_t start = image.relocatedData->p_vaddr + image.bias;
   const std::uintptr_t first = start & ~(pageSize - 1);
   const std::uintptr_t end = (start + image.relocatedData->p_memsz) & ~(pageSize - 1);
-  if (end <= first ||
-      platform::kernel::failed(platformSystemCall(
-          static_cast<long>(first), static_cast<long>(end - first),
-          platform::kernel::protectionRead, 0, 0,
-          static_cast<long>(platform::kernel::Call::protectMemory)))) {
+  if (end <= first || platform::kernel::failed(platformSystemCall(
+                          static_cast<long>(first), static_cast<long>(end - first),
+                          platform::kernel::protectionRead, 0, 0,
+                          static_cast<long>(platform::kernel::Call::protectMemory)))) {
     return 0;
   }
   return end;

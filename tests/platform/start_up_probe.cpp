@@ -58,8 +58,7 @@ bool faultHandledBeforeRunTime() {
   kernel::SignalAction action{};
   kernel::SignalStack stack{};
   return !kernel::failed(kernel::setSignalAction(kernel::signalSegment, nullptr, &action)) &&
-         action.handler != kernel::handlerDefault &&
-         (action.flags & kernel::actionOnStack) != 0 &&
+         action.handler != kernel::handlerDefault && (action.flags & kernel::actionOnStack) != 0 &&
          !kernel::failed(kernel::call(kernel::Call::signalStack, nullptr, &stack)) &&
          stack.size > 0;
 }

@@ -47,7 +47,8 @@ const std::string heldOutput = "\r\nheld";
 // What the probe wrote after its held output, for a scenario that ends normally.
 std::string probeReport(const std::string& scenario) {
   const ProbeRun run = runProbe(scenario);
-  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << "wait status " << run.status;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0)
+      << "wait status " << run.status;
   EXPECT_EQ(run.out.substr(0, heldOutput.size()), heldOutput);
   return run.out.size() > heldOutput.size() ? run.out.substr(heldOutput.size()) : "";
 }
