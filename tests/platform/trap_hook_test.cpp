@@ -50,7 +50,9 @@ void nullAccess() {
 #if defined(__x86_64__) || defined(__i386__)
   __asm__ volatile("ud2");
 #elif defined(__aarch64__)
-  __asm__ volatile(".inst 0x00000000");  // permanently undefined
+  // Permanently undefined, after a first instruction: reached straight by
+  // the indirect call, it would be a branch-target fault's instruction.
+  __asm__ volatile("nop\n\t.inst 0x00000000");
 #endif
 }
 
