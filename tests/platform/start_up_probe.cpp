@@ -9,7 +9,8 @@
 //       or on 32-bit ARM libgcc's division routine, reports it
 //   n   ends normally
 //   g   writes the stack guard's bytes in address order, in hexadecimal
-//   b   writes the load bias in hexadecimal
+//   b   writes, alike, the load bias and the largest alignment of a loaded
+//       segment
 //   h   writes "handled" when, before the run-time has started, the signal of
 //       a fault already has a handler on an alternate stack
 //   w   writes a byte right below the alternate stack, where its guard lies:
@@ -30,43 +31,41 @@ namespace {
 
 // The guard where the compiler's checks read it (linux_start.cpp sets it).
 std::uintptr_t stackGuard() {
-#if defined(__x86_64__)
-  std::uintptr_t value;
-  __asm__("movq %%fs:0x28, %0" : "=r"(value));
-  return value;
-#elif defined(__s390x__)
+#if defined(__powerpc64__)
+  register const unsigned char* threadPointer __asm__("r13");
+  return *reinterpret_cast<const std::uintptr_t*>(threadPointer - 0x7010);
+#elif defined(__x86_64__) || defined(__s390x__)
   return *reinterpret_cast<const std::uintptr_t*>(
       static_cast<const unsigned char*>(__builtin_thread_pointer()) + 0x28);
-#elif defined(__powerpc64__)
-  return *reinterpret_cast<const std::uintptr_t*>(
-      static_cast<const unsigned char*>(__builtin_thread_pointer()) - 0x7010);
 #else
   return __stack_chk_guard;
 #endif
 }
 
-void writeHex(const unsigned char* bytes, std::uint32_t count) {
+// Writes the bytes of `value` in address order, in hexadecimal.
+void writeHex(std::uintptr_t value) {
   static constexpr char digits[] = "0123456789abcdef";
-  for (std::uint32_t index = 0; index < count; ++index) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+  for (std::size_t index = 0; index < sizeof value; ++index) {
     const char pair[2] = {digits[bytes[index] >> 4], digits[bytes[index] & 0xF]};
     writeBytes(ConsoleOut, pair, 2);
   }
-}
-
-bool faultHandledBeforeRunTime() {
-  namespace kernel = platform::kernel;
-  kernel::SignalAction action{};
-  kernel::SignalStack stack{};
-  return !kernel::failed(kernel::setSignalAction(kernel::signalSegment, nullptr, &action)) &&
-         action.handler != kernel::handlerDefault && (action.flags & kernel::actionOnStack) != 0 &&
-         !kernel::failed(kernel::call(kernel::Call::signalStack, nullptr, &stack)) &&
-         stack.size > 0;
 }
 
 [[gnu::noinline]] void overrun(const unsigned char* bytes, std::uint32_t count) {
   unsigned char buffer[16];
   for (std::uint32_t index = 0; index < count; ++index) buffer[index] = bytes[index];
   __asm__ volatile("" : : "r"(buffer) : "memory");
+}
+
+bool faultHandledBeforeRunTime() {
+  namespace kernel = platform::kernel;
+  kernel::SignalAction action{};
+  kernel::SignalStack stack{};
+  kernel::setSignalAction(kernel::signalSegment, nullptr, &action);
+  kernel::call(kernel::Call::signalStack, nullptr, &stack);
+  return action.handler != kernel::handlerDefault && (action.flags & kernel::actionOnStack) != 0 &&
+         stack.size > 0;
 }
 
 }  // namespace
@@ -83,15 +82,15 @@ int main() {
   writeBytes(ConsoleOut, "held", 4);
   ioCheck();
   if (count > 0 && input[0] == 'g') {
-    const std::uintptr_t guard = stackGuard();
-    writeHex(reinterpret_cast<const unsigned char*>(&guard), sizeof guard);
+    writeHex(stackGuard());
   } else if (count > 0 && input[0] == 'b') {
-    const std::uintptr_t bias = platform::image::loadBias();
-    unsigned char bytes[sizeof bias];
-    for (std::size_t index = 0; index < sizeof bias; ++index) {
-      bytes[index] = static_cast<unsigned char>(bias >> (8 * (sizeof bias - 1 - index)));
+    std::uintptr_t alignment = 0;
+    for (std::size_t index = 0; index < platform::image::segmentCount(); ++index) {
+      const auto& segment = platform::image::segments()[index];
+      if (segment.p_type == PT_LOAD && segment.p_align > alignment) alignment = segment.p_align;
     }
-    writeHex(bytes, sizeof bytes);
+    writeHex(platform::image::loadBias());
+    writeHex(alignment);
   } else if (count > 0 && input[0] == 'w') {
     platform::kernel::SignalStack stack{};
     platform::kernel::call(platform::kernel::Call::signalStack, nullptr, &stack);
