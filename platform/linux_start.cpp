@@ -22,13 +22,14 @@
 // helpers it shares are always inlined (linux_program_image.h), it reaches the
 // kernel through platformSystemCall itself, and it reads only the program's
 // own headers, whose address the code computes from its own.
+#include "platform/linux_start.h"
+
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/linux_kernel.h"
 #include "platform/linux_program_image.h"
 #include "platform/linux_system_calls.h"
-#include "platform/linux_traps.h"
 #include "platform/platform.h"
 
 #if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
@@ -157,23 +158,23 @@ void relocate(const LoadedImage& image) {
 // 64-bit POWER (r13). The program has no threads and no thread-local data,
 // so the thread pointer is set to point at this one word accordingly. In
 // relocated data, so that the start-up makes it read-only with the rest.
-[[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t stackGuard = 0;
+[[gnu::section(".data.rel.ro.stack_guard")]] std::uintptr_t stackGuardWord = 0;
 #endif
 
 // Puts `value` where protected functions read the guard.
 void setStackGuard(std::uintptr_t value) {
 #if defined(__x86_64__)
-  stackGuard = value;
+  stackGuardWord = value;
   platformSystemCall(platform::kernel::architectureSetFs,
-                     static_cast<long>(reinterpret_cast<std::uintptr_t>(&stackGuard) - 0x28), 0, 0,
-                     0, static_cast<long>(platform::kernel::Call::architectureControl));
+                     static_cast<long>(reinterpret_cast<std::uintptr_t>(&stackGuardWord) - 0x28), 0,
+                     0, 0, static_cast<long>(platform::kernel::Call::architectureControl));
 #elif defined(__s390x__)
-  stackGuard = value;
-  std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuard) - 0x28;
+  stackGuardWord = value;
+  std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuardWord) - 0x28;
   __asm__ volatile("sar %%a1, %0\n\tsrlg %0, %0, 32\n\tsar %%a0, %0" : "+d"(threadPointer));
 #elif defined(__powerpc64__)
-  stackGuard = value;
-  const std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuard) + 0x7010;
+  stackGuardWord = value;
+  const std::uintptr_t threadPointer = reinterpret_cast<std::uintptr_t>(&stackGuardWord) + 0x7010;
   __asm__ volatile("mr 13, %0" : : "r"(threadPointer));
 #else
   __stack_chk_guard = value;
@@ -214,6 +215,22 @@ std::uintptr_t protectRelocatedData(const LoadedImage& image, std::uintptr_t pag
 }
 
 }  // namespace
+
+namespace platform {
+
+std::uintptr_t stackGuard() {
+#if defined(__powerpc64__)
+  register const unsigned char* threadPointer __asm__("r13");
+  return *reinterpret_cast<const std::uintptr_t*>(threadPointer - 0x7010);
+#elif defined(__x86_64__) || defined(__s390x__)
+  return *reinterpret_cast<const std::uintptr_t*>(
+      static_cast<const unsigned char*>(__builtin_thread_pointer()) + 0x28);
+#else
+  return __stack_chk_guard;
+#endif
+}
+
+}  // namespace platform
 
 // main under its symbol name (calling it by its C++ name is not allowed).
 extern "C" int programMain() __asm__("main");

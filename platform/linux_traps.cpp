@@ -11,7 +11,6 @@
 // Everything that runs inside a signal handler here is async-signal-safe: it
 // reads values computed at installation and makes nothing but system calls
 // and the call of the installed handler.
-#include "platform/linux_traps.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include "exceptions/exception_codes.h"
 #include "platform/linux_kernel.h"
 #include "platform/linux_program_image.h"
+#include "platform/linux_start.h"
 #include "platform/linux_system_calls.h"
 #include "platform/platform.h"
 

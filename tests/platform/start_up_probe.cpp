@@ -18,29 +18,13 @@
 #include <cstdint>
 
 #include "platform/linux_program_image.h"
+#include "platform/linux_start.h"
 #include "platform/linux_system_calls.h"
 #include "platform/platform.h"
 #include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
-#if defined(__aarch64__) || defined(__arm__) || defined(__riscv)
-extern "C" std::uintptr_t __stack_chk_guard;
-#endif
-
 namespace {
-
-// The guard where the compiler's checks read it (linux_start.cpp sets it).
-std::uintptr_t stackGuard() {
-#if defined(__powerpc64__)
-  register const unsigned char* threadPointer __asm__("r13");
-  return *reinterpret_cast<const std::uintptr_t*>(threadPointer - 0x7010);
-#elif defined(__x86_64__) || defined(__s390x__)
-  return *reinterpret_cast<const std::uintptr_t*>(
-      static_cast<const unsigned char*>(__builtin_thread_pointer()) + 0x28);
-#else
-  return __stack_chk_guard;
-#endif
-}
 
 // Writes the bytes of `value` in address order, in hexadecimal.
 void writeHex(std::uintptr_t value) {
@@ -82,7 +66,7 @@ int main() {
   writeBytes(ConsoleOut, "held", 4);
   ioCheck();
   if (count > 0 && input[0] == 'g') {
-    writeHex(stackGuard());
+    writeHex(platform::stackGuard());
   } else if (count > 0 && input[0] == 'b') {
     std::uintptr_t alignment = 0;
     for (std::size_t index = 0; index < platform::image::segmentCount(); ++index) {

@@ -1,4 +1,5 @@
-// What the start-up (linux_start.cpp) sets up of the trap hook before main.
+// What the start-up of the program linked without the C library
+// (linux_start.cpp) shares with the rest of the platform layer and its tests.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +16,10 @@ namespace platform {
 // itself, for the largest page size and with no such pages, when the start-up
 // has not (a program started by a C library).
 void setUpTrapHandling(std::uintptr_t pageSize, std::uintptr_t readOnlyEnd);
+
+// The stack guard that the start-up set, read where protected functions read
+// it (through the thread pointer on x86-64, s390x and 64-bit POWER). For the
+// tests of the start-up.
+std::uintptr_t stackGuard();
 
 }  // namespace platform
