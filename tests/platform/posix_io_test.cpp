@@ -116,11 +116,7 @@ TEST(StandardHandle, ClosedDescriptorShowsAtItsFirstUse) {
   for (const auto& c : cases) {
     testing_support::StandardDescriptors standard;
     Descriptor writeOnly = openPath("/dev/null", O_WRONLY);
-    if (c.close) {
-      standard.close(c.fd);
-    } else {
-      standard.redirect(c.fd, writeOnly.get());
-    }
+    c.close ? standard.close(c.fd) : standard.redirect(c.fd, writeOnly.get());
     const platform::Handle handle = platform::standardHandle(c.which);
     const FileType type = platform::fileType(handle);
     bool ok = true;
