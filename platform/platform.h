@@ -59,8 +59,9 @@ bool isBrokenPipe(std::uint32_t code);
 
 // True when a call on `handle` failed with `code` because the handle is not
 // open at all: on Linux a standard descriptor that the process was started
-// without (one more call, made on this failure only). Windows hands such a
-// process a null handle, whose failure keeps its own code: never true there.
+// without (one more call, made on this failure only). Never true on Windows,
+// which hands such a process a null handle whose failure keeps its own code,
+// nor under WASI, where standardHandle() gives no handle for it.
 bool isClosedHandle(Handle handle, std::uint32_t code);
 
 // Releases a handle that turned out to be unusable. On Linux this closes

@@ -136,6 +136,11 @@ bool isBrokenPipe(std::uint32_t code) {
   return code == wasi::linuxErrorBrokenPipe;
 }
 
+bool isClosedHandle(Handle, std::uint32_t) {
+  // standardHandle() gives no handle for a descriptor that is not open.
+  return false;
+}
+
 void releaseHandle(Handle) {
   // Nothing to release: the standard descriptors stay open.
 }
