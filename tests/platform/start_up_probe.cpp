@@ -9,8 +9,7 @@
 //       or on 32-bit ARM libgcc's division routine, reports it
 //   n   ends normally
 //   g   writes the stack guard's bytes in address order, in hexadecimal
-//   b   writes, alike, the load bias and the largest alignment of a loaded
-//       segment
+//   b   writes, alike, the load bias and its segments' largest alignment
 //   h   writes "handled" when, before the run-time has started, the signal of
 //       a fault already has a handler on an alternate stack
 //   w   writes a byte right below the alternate stack, where its guard lies:

@@ -95,8 +95,7 @@ TEST(StartUp, IntegerDivisionByZeroIsRunTimeError200) {
 // byte at the lowest address is zero.
 TEST(StartUp, StackGuardDiffersByRunAndStartsWithAZeroByte) {
   const std::vector<std::uintptr_t> first = probeValues("g"), second = probeValues("g");
-  ASSERT_EQ(first.size(), 1u);
-  ASSERT_EQ(second.size(), 1u);
+  ASSERT_TRUE(first.size() == 1 && second.size() == 1);
   EXPECT_EQ(*reinterpret_cast<const unsigned char*>(first.data()), 0);
   EXPECT_NE(first, second);
 }
