@@ -33,6 +33,35 @@ wasi::Descriptor descriptorOf(Handle handle) {
   return static_cast<wasi::Descriptor>(handle);
 }
 
+// Waits until a descriptor that the host left non-blocking (Node leaves a
+// terminal so) is ready for `type`. False, with the code recorded, when the
+// wait itself fails, as where the runtime cannot wait.
+bool waitUntilReady(wasi::Descriptor descriptor, wasi::EventType type) {
+  wasi::Subscription subscription{};
+  subscription.type = type;
+  subscription.descriptor = descriptor;
+  wasi::Event event{};
+  wasi::Size reported = 0;
+  wasi::Errno result = wasi::wasiPoll(&subscription, &event, 1, &reported);
+  if (result == wasi::success && reported == 1) result = event.error;
+  if (result != wasi::success) {
+    recordFailure(result);
+    return false;
+  }
+  return true;
+}
+
+// After a read or write on `descriptor` failed with `result`: true when the
+// call is to be repeated (it was interrupted, or the descriptor is
+// non-blocking and has now become ready for `type`); false, with the code
+// recorded, when the failure stands.
+bool repeatAfterFailure(wasi::Descriptor descriptor, wasi::Errno result, wasi::EventType type) {
+  if (result == wasi::errorInterrupted) return true;
+  if (result == wasi::errorAgain) return waitUntilReady(descriptor, type);
+  recordFailure(result);
+  return false;
+}
+
 }  // namespace
 
 Handle standardHandle(StandardHandle which) {
@@ -97,10 +126,7 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
       delivered = got;
       return true;
     }
-    // A runtime has no way to wait for a descriptor that the host left
-    // non-blocking: its EAGAIN is a failure here.
-    if (result != wasi::errorInterrupted) {
-      recordFailure(result);
+    if (!repeatAfterFailure(descriptorOf(handle), result, wasi::EventType::descriptorRead)) {
       return false;
     }
   }
@@ -111,10 +137,11 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
   while (vector.length > 0) {
     wasi::Size put = 0;
     const wasi::Errno result = wasi::wasiWriteVectors(descriptorOf(handle), &vector, 1, &put);
-    if (result == wasi::errorInterrupted) continue;
     if (result != wasi::success) {
-      recordFailure(result);
-      return false;
+      if (!repeatAfterFailure(descriptorOf(handle), result, wasi::EventType::descriptorWrite)) {
+        return false;
+      }
+      continue;
     }
     if (put == 0 || put > vector.length) {
       // No progress and no reason given: repeating could loop for ever.

@@ -145,6 +145,29 @@ struct OutputVector {
   Size length;
 };
 
+// What poll_oneoff waits for: a descriptor that is ready for reading or
+// writing (48 bytes, aligned to 8).
+enum class EventType : std::uint8_t { clock = 0, descriptorRead = 1, descriptorWrite = 2 };
+struct Subscription {
+  std::uint64_t userData = 0;
+  EventType type = EventType::clock;
+  std::uint8_t padding[7] = {};
+  Descriptor descriptor = 0;
+  std::uint8_t rest[28] = {};
+};
+static_assert(sizeof(Subscription) == 48 && alignof(Subscription) == 8);
+// What it reports of one (32 bytes, aligned to 8).
+struct Event {
+  std::uint64_t userData;
+  Errno error;
+  EventType type;
+  std::uint8_t padding[5];
+  std::uint64_t bytesAvailable;
+  std::uint16_t flags;
+  std::uint8_t rest[6];
+};
+static_assert(sizeof(Event) == 32 && alignof(Event) == 8);
+
 #define QUADSOLVE_WASI_IMPORT(name) \
   __attribute__((import_module("wasi_snapshot_preview1"), import_name(#name)))
 
@@ -154,6 +177,8 @@ Errno wasiReadVectors(Descriptor descriptor, const InputVector* vectors, Size co
 QUADSOLVE_WASI_IMPORT(fd_write)
 Errno wasiWriteVectors(Descriptor descriptor, const OutputVector* vectors, Size count,
                        Size* written);
+QUADSOLVE_WASI_IMPORT(poll_oneoff)
+Errno wasiPoll(const Subscription* subscriptions, Event* events, Size count, Size* reported);
 QUADSOLVE_WASI_IMPORT(fd_fdstat_get)
 Errno wasiDescriptorStatus(Descriptor descriptor, DescriptorStatus* status);
 [[noreturn]] QUADSOLVE_WASI_IMPORT(proc_exit) void wasiExit(std::uint32_t code);
