@@ -180,6 +180,25 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
   return true;
 }
 
+Handle openFileForReading(const char* name) {
+  for (;;) {
+    const long result =
+        kernel::call(kernel::Call::openAt, kernel::currentFolder, name,
+                     kernel::openReadOnly | kernel::openCloseOnExec | kernel::openLargeFile);
+    if (!kernel::failed(result)) return result;
+    // Opening a FIFO waits for its writer, and a signal may interrupt that.
+    if (kernel::errorOf(result) != kernel::errorInterrupted) {
+      recordFailure(kernel::errorOf(result));
+      return invalidHandle;
+    }
+  }
+}
+
+void closeFile(Handle handle) {
+  // Not repeated after EINTR: Linux has released the descriptor by then.
+  kernel::call(kernel::Call::close, descriptorOf(handle));
+}
+
 std::uint32_t lastError() {
   return lastErrorCode;
 }

@@ -21,6 +21,8 @@ namespace platform::kernel {
 enum class Call : long {
   read = __NR_read,
   write = __NR_write,
+  openAt = __NR_openat,
+  close = __NR_close,
 #if defined(__NR_fstat64)
   fileStatus = __NR_fstat64,  // 32-bit processors: the 64-bit structure
 #else
@@ -75,6 +77,18 @@ inline constexpr int standardOutputDescriptor = 1;
 inline constexpr int standardErrorDescriptor = 2;
 
 inline constexpr int controlGetDescriptorFlags = 1;  // F_GETFD
+
+// openat: a name relative to the current folder, and the flags of a file
+// opened for reading only, closed in programs that the process starts.
+inline constexpr int currentFolder = -100;        // AT_FDCWD
+inline constexpr int openReadOnly = 0;            // O_RDONLY
+inline constexpr int openCloseOnExec = 02000000;  // O_CLOEXEC
+#if defined(__arm__)
+// A file of any size on a 32-bit processor (64-bit ones imply it).
+inline constexpr int openLargeFile = 0400000;  // O_LARGEFILE
+#else
+inline constexpr int openLargeFile = 0;
+#endif
 
 // The file type bits of a mode.
 inline constexpr std::uint32_t modeTypeMask = 0170000;

@@ -13,7 +13,7 @@
 //   4. the alternate signal stack and the handlers of processor exceptions
 //      (linux_traps.cpp), so that a fault, a stack overflow too, finds them
 //      from main's first instruction on;
-//   5. main.
+//   5. main, with the arguments from the initial stack.
 // Until 2 is done no protected function may run (on processors where the
 // compiler reads the guard through the thread pointer, there is none yet),
 // and until 1 is done nothing may read an address from a table (the guard's
@@ -233,7 +233,7 @@ std::uintptr_t stackGuard() {
 }  // namespace platform
 
 // main under its symbol name (calling it by its C++ name is not allowed).
-extern "C" int programMain() __asm__("main");
+extern "C" int programMain(int argumentCount, char** arguments) __asm__("main");
 
 // Called by _start with the initial stack; ends the process with main's
 // result should main return.
@@ -244,5 +244,9 @@ extern "C" [[noreturn]] void platformStart(const std::uintptr_t* initialStack) {
   setStackGuard(stackGuardFrom(auxiliary.randomBytes));
   const std::uintptr_t readOnlyEnd = protectRelocatedData(image, auxiliary.pageSize);
   platform::setUpTrapHandling(auxiliary.pageSize, readOnlyEnd);
-  platform::exitProcess(static_cast<std::uint32_t>(programMain()));
+  // The initial stack begins with the argument count, then the arguments'
+  // addresses, null-terminated.
+  const auto argumentCount = static_cast<int>(initialStack[0]);
+  char** const arguments = reinterpret_cast<char**>(const_cast<std::uintptr_t*>(initialStack + 1));
+  platform::exitProcess(static_cast<std::uint32_t>(programMain(argumentCount, arguments)));
 }

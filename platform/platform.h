@@ -48,6 +48,36 @@ bool readFile(Handle handle, void* buffer, std::uint32_t count, std::uint32_t& d
 // continued until every byte is written. Returns true on success.
 bool writeFile(Handle handle, const void* bytes, std::uint32_t count);
 
+// ---- The program's arguments and the files it names ----
+//
+// The entry of the process hands main its arguments as a C program gets
+// them, `int main(int argc, char** argv)`: argc of them in argv[0] to
+// argv[argc - 1], argv[argc] null, argument 0 the program's name, each a
+// zero-terminated string that stays valid until the process ends. On Linux
+// the entry reads them from the initial stack that the kernel lays out
+// (linux_start.cpp), as bytes; on Windows it splits the process's command
+// line (GetCommandLineW) by splitCommandLine (command_line.h) and hands them
+// over in UTF-8, the encoding that openFileForReading takes. A program that
+// takes no arguments may declare `int main()`.
+
+// Opens an existing file for reading by its name, relative to the current
+// folder unless absolute. Returns its handle, or invalidHandle with the
+// failure's code in lastError(): on Linux the error number (2 for a missing
+// file, 13 for no permission; a folder opens, and its first read fails with
+// 21), on Windows the system's error code (2, 3, 5...). The handle is not
+// inherited by processes that the program starts.
+Handle openFileForReading(const char* name);
+
+// Closes a handle that openFileForReading returned. Nothing of a file opened
+// for reading can be lost, so a failure is not reported.
+void closeFile(Handle handle);
+
+// The operating system's text for a failure code (the reason that a message
+// names: "No such file or directory"), without a line end: writes at most
+// `capacity` bytes of it to `text` and returns their count. A code that the
+// system has no text for gives "Unknown error " and its number.
+std::uint32_t errorText(std::uint32_t code, char* text, std::uint32_t capacity);
+
 // The code of the last failed call of this layer. Process-wide: the program
 // starts no thread.
 std::uint32_t lastError();

@@ -1,18 +1,46 @@
 // The entry of the Windows program linked without a C run-time: the process
 // starts here, sets the stack protector's guard from the system's random
-// source, runs main, which ends the process itself, and should main return,
-// ends with its result as the exit code.
+// source, splits its command line into main's arguments, runs main, which
+// ends the process itself, and should main return, ends with its result as
+// the exit code.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
 
 #include <cstdint>
 
+#include "platform/command_line.h"
+
 #define QUADSOLVE_STRING(text) #text
 #define QUADSOLVE_SYMBOL(prefix, name) QUADSOLVE_STRING(prefix) name
 
 // main under its symbol name (calling it by its C++ name is not allowed).
-extern "C" int programMain() __asm__(QUADSOLVE_SYMBOL(__USER_LABEL_PREFIX__, "main"));
+extern "C" int programMain(int argumentCount,
+                           char** arguments) __asm__(QUADSOLVE_SYMBOL(__USER_LABEL_PREFIX__,
+                                                                      "main"));
+
+namespace {
+
+// A command line holds at most 32767 UTF-16 units; in UTF-8 each becomes at
+// most 3 bytes (a surrogate pair, two units, 4). Its arguments are separated
+// by at least one unit each, which bounds their number.
+constexpr int commandLineUnits = 32767;
+constexpr int commandLineBytes = 3 * commandLineUnits + 1;
+constexpr int argumentCapacity = commandLineUnits / 2 + 2;
+
+char commandLine[commandLineBytes];
+char* arguments[argumentCapacity];
+
+// The process's command line in UTF-8, split into arguments (argument 0 the
+// program's name). A line that cannot be converted gives no argument at all.
+int splitProcessCommandLine() {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, commandLine,
+                                         commandLineBytes, nullptr, nullptr);
+  if (length <= 0) commandLine[0] = 0;
+  return platform::splitCommandLine(commandLine, arguments, argumentCapacity);
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -31,7 +59,8 @@ extern std::uintptr_t __stack_chk_guard;  // win32_stack_guard.cpp
 [[noreturn]] __attribute__((no_stack_protector)) void platformEntry() {
   std::uintptr_t guard;
   if (SystemFunction036(&guard, sizeof guard)) __stack_chk_guard = guard;
-  ExitProcess(static_cast<UINT>(programMain()));
+  const int argumentCount = splitProcessCommandLine();
+  ExitProcess(static_cast<UINT>(programMain(argumentCount, arguments)));
 }
 
 }  // extern "C"

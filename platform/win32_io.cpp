@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "platform/error_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -111,6 +112,47 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
     left -= put < left ? put : left;
   }
   return true;
+}
+
+Handle openFileForReading(const char* name) {
+  // The name in UTF-16, for the system's own call, up to the longest path
+  // that a program may give it.
+  constexpr int maxNameUnits = 32768;
+  static wchar_t wideName[maxNameUnits];
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wideName, maxNameUnits) == 0) {
+    recordFailure(GetLastError());
+    return invalidHandle;
+  }
+  const HANDLE handle = CreateFileW(wideName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    recordFailure(GetLastError());
+    return invalidHandle;
+  }
+  return reinterpret_cast<Handle>(handle);
+}
+
+void closeFile(Handle handle) {
+  CloseHandle(handleOf(handle));
+}
+
+std::uint32_t errorText(std::uint32_t code, char* text, std::uint32_t capacity) {
+  // The system's message in UTF-8, without its line end and final period.
+  constexpr DWORD maxTextUnits = 512;
+  wchar_t wide[maxTextUnits];
+  DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               code, 0, wide, maxTextUnits, nullptr);
+  while (units > 0 && (wide[units - 1] == L'\r' || wide[units - 1] == L'\n' ||
+                       wide[units - 1] == L' ' || wide[units - 1] == L'.')) {
+    --units;
+  }
+  int length = 0;
+  if (units > 0) {
+    length = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(units), text,
+                                 static_cast<int>(capacity), nullptr, nullptr);
+  }
+  if (length > 0) return static_cast<std::uint32_t>(length);
+  return unknownErrorText(code, text, capacity);
 }
 
 std::uint32_t lastError() {

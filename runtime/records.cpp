@@ -15,6 +15,9 @@ struct RecordState {
 };
 constinit RecordState record;
 
+// The records' errors set the exit code unless the program says otherwise.
+bool recordErrorsExcluded = false;
+
 // The first error of a record stands; later ones of the same record are the
 // consequences of going on with a masked result or a neutral value.
 void recordError(std::uint8_t code, std::uintptr_t address) {
@@ -34,35 +37,35 @@ constexpr extended::TrapHook recordModelTrapHook = {recordModelTrap};
 
 }  // namespace
 
-void beginRecord() {
+void beginRuntimeRecord() {
   record = RecordState{};
   setPendingIoError(0);
   resetFpu();
   extended::setTrapHook(&recordModelTrapHook);
 }
 
-[[gnu::noinline]] void recordCheck() {
-  if (pendingIoError == 0) return;
+[[gnu::noinline]] bool recordCheck() {
+  if (pendingIoError == 0) return !record.failed;
   const std::uintptr_t address = returnAddressToModule(CALLER_RETURN_ADDRESS());
   if (pendingIoError == ioMalformedNumber) {
     recordError(ioMalformedNumber, address);
-    return;
+    return false;
   }
   // Any other code is a failure of the program's input or output, or of a
   // stream's binding, which no record can absorb: also after the record's
   // own error, it ends the program.
-  runtimeError(pendingIoCode(), address);
+  ioFailure(address);
 }
 
-bool recordFailed() {
-  return record.failed;
-}
-
-RecordOutcome endRecord() {
+void endRuntimeRecord() {
   // A malformed number's code is the record's to report, not the program's.
   if (pendingIoError == ioMalformedNumber) setPendingIoError(0);
-  if (!record.failed) return {0, nullptr, 0};
+  if (!record.failed) return;
   fillErrorMessage(record.code, record.address);
-  if (firstRecordErrorCode == 0) firstRecordErrorCode = record.code;
-  return {record.code, errorMessage, errorMessageLength};
+  if (firstRecordErrorCode == 0 && !recordErrorsExcluded) firstRecordErrorCode = record.code;
+  writeLine(writeBytes(ConsoleOut, errorMessage, errorMessageLength));
+}
+
+void excludeRecordErrorsFromStatus() {
+  recordErrorsExcluded = true;
 }

@@ -30,11 +30,18 @@ const StartupTable* activeTable = nullptr;
 // this call, unless a run-time error is already on its way out.
 [[gnu::noinline]] void shutdownCheck(bool outputBound, std::uint32_t closeResult) {
   if (!outputBound || closeResult == 0 || runtimeErrorRaised()) return;
+  failedIoCode = closeResult;
   runtimeError(static_cast<std::uint8_t>(closeResult & errorCodeBits),
                returnAddressToModule(CALLER_RETURN_ADDRESS()));
 }
 
 }  // namespace
+
+const FailureReport* failureReport = nullptr;
+
+void setFailureReport(const FailureReport* report) {
+  failureReport = report;
+}
 
 const StartupTable startupTable = {runtimeEntries,
                                    static_cast<std::int32_t>(std::size(runtimeEntries))};
@@ -79,6 +86,11 @@ void terminateProgram() {
     fillErrorMessage(exitCode, errorAddress);
     writeErrorMessage();
     errorAddress = 0;
+    // Taken out first: a fault inside the report must not come back to it.
+    if (const FailureReport* report = failureReport; report != nullptr) {
+      failureReport = nullptr;
+      report->report(static_cast<std::uint8_t>(exitCode), failedIoCode);
+    }
   }
 
   // Shutdown steps in reverse order of start-up. The count drops before each

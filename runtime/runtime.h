@@ -59,7 +59,15 @@ void ioCheck();
 // read or write, a stream that cannot be bound), a processor exception, a
 // signal sent from outside. The program's exit code is then that error's;
 // otherwise terminateProgram ends it with the code of the first record that
-// ended in an error, or 0.
+// ended in an error (unless excludeRecordErrorsFromStatus was called), or 0.
+//
+// A record's statements:
+//   beginRuntimeRecord();
+//   ...statement...;
+//   if (recordCheck()) { ...statement...; if (recordCheck()) ... }
+//   endRuntimeRecord();
+// endRuntimeRecord after the last check keeps every check out of tail
+// position (see ioCheck).
 
 // Whole lines only, once ConsoleOut is bound and has its buffer: ConsoleOut
 // writes out whole lines only (writeWholeLinesOnly), so that output that ends
@@ -74,26 +82,33 @@ void keepOutputLinesWhole();
 // unmasked exception of the extended model becomes the record's error (its
 // code and the address of the operation's caller, as the trap hook gives
 // them) and the operation finishes with its masked result.
-void beginRecord();
+void beginRuntimeRecord();
 
 // The end-of-statement check of a record program. A pending 106 (a malformed
 // number) becomes the record's error at the position right after this call;
 // any other pending code ends the program there, as ioCheck would. The first
 // error of a record stands: one that follows it, in the same or a later
-// statement, changes nothing. The call must not be a tail call (see ioCheck).
-void recordCheck();
+// statement, changes nothing. Returns true while the record has no error: its
+// next statement is to run. The call must not be a tail call (see ioCheck).
+bool recordCheck();
 
-// True once the current record has an error: its remaining statements are
-// not to run.
-bool recordFailed();
+// Ends the record: when it had an error, writes the error's line ("Runtime
+// error ccc at aaaaaaaa" and the line end) to ConsoleOut in place of its
+// result, leaving a failed write's code pending for the program's next
+// check. A malformed number's code is no longer pending afterwards.
+void endRuntimeRecord();
 
-// Ends the record: the record's error as its message shows it ("Runtime
-// error ccc at aaaaaaaa", `length` characters, no line end) with its code;
-// code 0 and no message when the record had none. A malformed number's code
-// is no longer pending afterwards.
-struct RecordOutcome {
-  std::uint8_t code;
-  const char* message;
-  std::int32_t length;
+// From here on the records' errors no longer set the exit code: the program
+// ends with 0 when every record got its line, its result or its error line.
+void excludeRecordErrorsFromStatus();
+
+// A record program's word on the failure that ends it, on standard error:
+// `report` is called once, after the run-time error line is written and
+// before the streams are closed, with the error's code and, when the error
+// is the program's pending I/O code (a failed read or write, a stream that
+// cannot be bound), that whole code, else 0. Held in constant data, as the
+// trap hooks are; null removes it.
+struct FailureReport {
+  void (*report)(std::uint8_t code, std::uint32_t ioCode);
 };
-RecordOutcome endRecord();
+void setFailureReport(const FailureReport* report);

@@ -10,6 +10,7 @@
 
 std::int32_t exitCode = 0;
 std::uintptr_t errorAddress = 0;
+std::uint32_t failedIoCode = 0;
 
 // Kinds 10 and 15 to 24 have codes that name no event of this program; they
 // stand as numbers.
@@ -55,7 +56,12 @@ constexpr int addressFieldLast = 28;
 
 [[gnu::noinline]] void ioCheck() {
   if (pendingIoError == 0) return;
-  runtimeError(pendingIoCode(), returnAddressToModule(CALLER_RETURN_ADDRESS()));
+  ioFailure(returnAddressToModule(CALLER_RETURN_ADDRESS()));
+}
+
+void ioFailure(std::uintptr_t address) {
+  failedIoCode = pendingIoError;
+  runtimeError(pendingIoCode(), address);
 }
 
 [[gnu::noinline]] void raiseErrorKind(std::uint8_t kind) {

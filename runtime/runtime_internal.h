@@ -71,6 +71,15 @@ bool fpuMaskKeyboardCondition();
 // bits of pendingIoError, kinds 1 to 24 their errorKindCodes entry, kinds 25
 // to 127 themselves. The address is the position right after the call.
 [[noreturn]] void raiseErrorKind(std::uint8_t kind);
+// Raises the pending I/O code (its low 8 bits) as the run-time error at
+// `address`, a module address, keeping the whole code for the program's
+// failure report.
+[[noreturn]] void ioFailure(std::uintptr_t address);
+// The whole I/O code of the run-time error on its way out, 0 when the error
+// is no I/O code's.
+extern std::uint32_t failedIoCode;
+// The program's failure report (setFailureReport), null without one.
+extern const FailureReport* failureReport;
 // Records the error (code 0 is reported as 255, so that a run-time error never
 // ends with exit code 0) and shuts down. `address` is already a module address.
 [[noreturn]] void runtimeError(std::uint8_t code, std::uintptr_t address);

@@ -1,93 +1,288 @@
 // quadsolve-batch: answers a whole input of quadratic equations, one a line.
 //
-// Each line of standard input is a record: the line feed ends it, the last
-// line may lack one, and every other byte is read as quadsolve reads its
-// input. For each record the program writes exactly what quadsolve writes
-// after its leading empty line when that record, with a line feed, is its
-// whole standard input: the result line, or the run-time error line of an
+//   quadsolve-batch [OPTION]... [FILE]...
+//
+// The FILEs are read in order as one stream of records; "-" and no FILE at
+// all are standard input. Each line is a record: the line feed ends it, and
+// so does the end of its file, and every other byte is read as quadsolve
+// reads its input. For each record the program writes exactly what quadsolve
+// writes after its leading empty line when that record, with a line feed, is
+// its whole standard input: the result line, or the run-time error line of an
 // error that ends the record (its address a place in this program). One
 // output line for each input line, in order.
 //
 // Every record starts from the state that quadsolve starts from: the
 // floating-point environment, no pending code, no error, the coefficients and
 // roots zero, a reader that sees the record alone. An error of a record ends
-// that record only; what no record can absorb (a failed read of standard
-// input, a failed write of standard output, a processor exception, a signal
-// sent from outside) ends the program as it ends quadsolve. The exit code is
-// then that error's; otherwise it is the code of the first record that ended
-// in an error, or 0 when every record got its result line.
+// that record only; what no record can absorb (a FILE that cannot be opened,
+// a failed read, a failed write of standard output, a processor exception, a
+// signal sent from outside) ends the program as it ends quadsolve, with one
+// line more on standard error that says what failed. The exit code is then
+// that error's; otherwise it is the code of the first record that ended in an
+// error (0 with --exit-zero), or 0 when every record got its result line. A
+// usage error ends the program with 2 before anything is read.
 //
-// Output goes to files and pipes in blocks of 64 KiB, and to a terminal line
-// by line; every block ends at a line end. SIGINT, SIGTERM and SIGHUP write
-// out the whole lines held, then end the program by the signal.
+// Input is read, and output written to files and pipes, in blocks of 64 KiB;
+// output to a terminal goes out line by line. Every block ends at a line end.
+// SIGINT, SIGTERM and SIGHUP write out the whole lines held, then end the
+// program by the signal.
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "solver/equation.h"
+#include "textio/number_conversions.h"
 #include "textio/record_input.h"
 #include "textio/text_stream.h"
 
 namespace {
 
-constexpr std::uint32_t outputBlockSize = 64 * 1024;
-std::uint8_t outputBlock[outputBlockSize];
+constexpr char programName[] = "quadsolve-batch";
+constexpr char version[] = QUADSOLVE_VERSION;
 
-// Binds standard output and gives it the large block; a terminal still gets
-// every line as it ends. A failed binding leaves its code pending.
-void useLargeOutputBlocks() {
-  writeBytes(ConsoleOut, outputBlock, 0);
-  if (isBoundForOutput(ConsoleOut)) {
-    ConsoleOut.bufPtr = outputBlock;
-    ConsoleOut.bufSize = outputBlockSize;
+constexpr std::uint32_t outputBlockSize = 64 * 1024;
+constexpr std::uint32_t inputBlockSize = 64 * 1024;
+std::uint8_t outputBlock[outputBlockSize];
+std::uint8_t inputBlock[inputBlockSize];
+
+// The stream of a FILE operand; standard input is ConsoleIn.
+TextStream FileIn;
+
+// ---- The command line ----
+
+// The exit code of a command line that the program cannot take.
+constexpr std::uint32_t usageErrorStatus = 2;
+
+constexpr char usageLine[] = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
+
+constexpr const char* helpLines[] = {
+    usageLine,
+    "Solves the quadratic equation of every line of the FILEs, read in order as",
+    "one input (standard input when there is none, or for -), and writes one line",
+    "for each: its result line, or the run-time error line that quadsolve gives",
+    "for it alone.",
+    "",
+    "  --exit-zero  exit with 0 when every line got its line, its result or",
+    "               its error line; only a failure of the program itself (a",
+    "               FILE, a read, a write, a signal) gives another status",
+    "  -h, --help   show this help and exit",
+    "  --version    show the name and version and exit",
+    "  --           end of the options: every argument after it is a FILE",
+    "",
+    "Exit status: 0 when every line got its result line, else the code of the",
+    "first line that ended in a run-time error; a FILE that cannot be read, or",
+    "a failed read or write, ends the program with the system's code, and a",
+    "usage error with 2.",
+};
+
+struct Options {
+  bool exitZero = false;
+  // The FILE operands, in order: arguments[0] to arguments[operandCount - 1].
+  char** arguments = nullptr;
+  int operandCount = 0;
+};
+
+bool equal(const char* text, const char* other) {
+  while (*text != 0 && *text == *other) {
+    ++text;
+    ++other;
   }
+  return *text == *other;
 }
 
+std::uint32_t length(const char* text) {
+  std::uint32_t count = 0;
+  while (text[count] != 0) ++count;
+  return count;
+}
+
+// A line for standard error, built in one buffer and written with one call,
+// so that lines of programs that share the stream do not mix.
+class ErrorLine {
+ public:
+  ErrorLine& add(const char* text) { return add(text, length(text)); }
+  ErrorLine& add(const char* text, std::uint32_t count) {
+    for (std::uint32_t index = 0; index < count && used < textCapacity; ++index) {
+      bytes[used++] = text[index];
+    }
+    return *this;
+  }
+  ErrorLine& addNumber(std::uint32_t value) {
+    CountedText text;
+    intToText(static_cast<std::int32_t>(value), 0, text);
+    return add(text.chars, text.length);
+  }
+  ErrorLine& addReason(std::uint32_t code) {
+    used += platform::errorText(code, bytes + used, textCapacity - used);
+    return add(" (").addNumber(code).add(")");
+  }
+  // Writes the line with its CR LF; a failure is not reported: there is no
+  // stream left to report it on.
+  void write() {
+    bytes[used++] = '\r';
+    bytes[used++] = '\n';
+    platform::writeFile(platform::standardHandle(platform::StandardHandle::error), bytes, used);
+  }
+
+ private:
+  // The text, cut if need be, and room for the line end after it.
+  static constexpr std::uint32_t textCapacity = 1024;
+  char bytes[textCapacity + 2];
+  std::uint32_t used = 0;
+};
+
+// The help on standard output; its write is checked as any other.
+[[noreturn]] void showHelp() {
+  for (const char* line : helpLines) {
+    writeLine(writeBytes(ConsoleOut, line, length(line)));
+  }
+  ioCheck();
+  terminateProgram();
+}
+
+[[noreturn]] void showVersion() {
+  writeLine(writeBytes(writeBytes(writeBytes(ConsoleOut, programName, length(programName)), " ", 1),
+                       version, length(version)));
+  ioCheck();
+  terminateProgram();
+}
+
+// Nothing has been read or written yet: the process ends at once.
+[[noreturn]] void usageError(const char* argument) {
+  ErrorLine()
+      .add(programName)
+      .add(": unknown option ")
+      .add(argument)
+      .add("; ")
+      .add(usageLine)
+      .write();
+  platform::exitProcess(usageErrorStatus);
+}
+
+// Reads the options, wherever they stand before "--"; ends the program for
+// --help, --version and an unknown option. Every other argument, "-" among
+// them, is a FILE operand, kept in order at the front of `arguments`.
+Options readOptions(int argumentCount, char** arguments) {
+  Options options;
+  options.arguments = arguments;
+  bool optionsEnded = false;
+  for (int index = 1; index < argumentCount; ++index) {
+    char* const argument = arguments[index];
+    const bool isOption = !optionsEnded && argument[0] == '-' && argument[1] != 0;
+    if (!isOption) {
+      arguments[options.operandCount++] = argument;
+    } else if (equal(argument, "--")) {
+      optionsEnded = true;
+    } else if (equal(argument, "--exit-zero")) {
+      options.exitZero = true;
+    } else if (equal(argument, "-h") || equal(argument, "--help")) {
+      showHelp();
+    } else if (equal(argument, "--version")) {
+      showVersion();
+    } else {
+      usageError(argument);
+    }
+  }
+  return options;
+}
+
+// ---- Failures of the program itself ----
+
+// What the program is doing, for the line on standard error.
+const char* sourceName = nullptr;  // the FILE being read; null: standard input
+bool openingSource = false;
+
+void reportFailure(std::uint8_t code, std::uint32_t ioCode) {
+  ErrorLine line;
+  line.add(programName).add(": ");
+  const char* const source = sourceName != nullptr ? sourceName : "standard input";
+  if (ioCode == 0) {
+    line.add("ended by run-time error ").addNumber(code);
+  } else if (openingSource) {
+    line.add("cannot open ").add(source).add(": ").addReason(ioCode);
+  } else if (recordSourceFailure() == ioCode) {
+    line.add("cannot read ").add(source).add(": ").addReason(ioCode);
+  } else if (ioCode == ioNotOpenForInput) {
+    line.add("standard input is not open (").addNumber(ioCode).add(")");
+  } else if (ioCode == ioNotOpenForOutput) {
+    line.add("standard output is not open (").addNumber(ioCode).add(")");
+  } else {
+    line.add("cannot write standard output: ").addReason(ioCode);
+  }
+  line.write();
+}
+
+constexpr FailureReport failureReport = {reportFailure};
+
+// ---- The records ----
+
 // quadsolve's statements 2 to 4 on one record, each ending in one check; the
-// first error of the record ends it.
+// first error of the record ends it, and its end writes the error line.
 void answerRecord() {
-  beginRecord();
+  beginRuntimeRecord();
   resetEquation();
 
   readCoefficients(RecordIn);
-  recordCheck();
-  if (recordFailed()) return;
-
-  // A trap in the computations leaves no part of the line written.
-  const ResultLine line = solveEquation();
-  if (recordFailed()) return;
-  writeResultLine(ConsoleOut, line);
-  recordCheck();
-
-  readLine(RecordIn);
-  recordCheck();
+  if (recordCheck()) {
+    // A trap in the computations leaves no part of the line written.
+    const ResultLine line = solveEquation();
+    if (recordCheck()) {
+      writeResultLine(ConsoleOut, line);
+      if (recordCheck()) {
+        readLine(RecordIn);
+        recordCheck();
+      }
+    }
+  }
+  endRuntimeRecord();
 }
 
-// The error line of a record that ended in an error, in place of its result.
-void writeRecordError(const RecordOutcome& outcome) {
-  writeLine(writeBytes(ConsoleOut, outcome.message, static_cast<std::uint32_t>(outcome.length)));
+// Answers every record of one source: standard input for null or "-", else
+// the named file. A source that cannot be opened or read ends the program.
+void answerSource(const char* name) {
+  const bool standardInput = name == nullptr || equal(name, "-");
+  sourceName = standardInput ? nullptr : name;
+  TextStream& stream = standardInput ? ConsoleIn : FileIn;
+  if (!standardInput) {
+    openingSource = true;
+    openFileInput(FileIn, name);
+    ioCheck();
+    openingSource = false;
+  }
+  setStreamBuffer(stream, modeInput, inputBlock, inputBlockSize);
   ioCheck();
+  useRecordSource(stream);
+
+  while (startInputRecord()) {
+    answerRecord();
+    // What the reader left of the record; a failed read or write ends the
+    // program.
+    finishInputRecord();
+    ioCheck();
+  }
+  // The end of the source, or a failed read of it.
+  ioCheck();
+  if (!standardInput) closeStream(FileIn);
 }
 
 }  // namespace
 
-int main() {
+int main(int argumentCount, char** arguments) {
   consoleMode = true;
   initRuntime(startupTable);
 
-  useLargeOutputBlocks();
+  const Options options = readOptions(argumentCount, arguments);
+  if (options.exitZero) excludeRecordErrorsFromStatus();
+  setFailureReport(&failureReport);
+
+  setStreamBuffer(ConsoleOut, modeOutput, outputBlock, outputBlockSize);
   ioCheck();
   keepOutputLinesWhole();
 
-  while (startRecord()) {
-    answerRecord();
-    const RecordOutcome outcome = endRecord();
-    // What the reader left of the record; a failed read ends the program.
-    finishRecord();
-    ioCheck();
-    if (outcome.code != 0) writeRecordError(outcome);
+  if (options.operandCount == 0) answerSource(nullptr);
+  for (int index = 0; index < options.operandCount; ++index) {
+    answerSource(options.arguments[index]);
   }
-  // The end of the input, or a failed read of it.
-  ioCheck();
 
   terminateProgram();
 }

@@ -1,6 +1,5 @@
 #include "textio/record_input.h"
 
-#include "platform/platform.h"
 #include "textio/text_stream_internal.h"
 
 TextStream RecordIn;
@@ -8,100 +7,88 @@ TextStream RecordIn;
 namespace {
 
 constexpr std::uint8_t lineFeed = 10;
-constexpr std::uint32_t inputBlockSize = 64 * 1024;
 
-// Standard input, read a block at a time. Zero at load, as all of the
-// program's writable data.
-struct InputBlocks {
-  bool bound;  // handle is standard input's
-  platform::Handle handle;
-  bool ended;  // a read delivered nothing: the end of the data
-  std::uint32_t position;
-  std::uint32_t end;
+// Where the records come from. Zero at load, as all of the program's
+// writable data.
+struct RecordSource {
+  TextStream* stream;
+  bool ended;             // a read delivered nothing: the end of the data
+  std::uint32_t failure;  // the code of a failed read
 };
-InputBlocks input;
-std::uint8_t inputBytes[inputBlockSize];
+RecordSource source;
 
 // A record is open: its line feed has not been delivered yet, nor the end of
 // the data met.
 bool recordOpen;
 
-// Reads the next block. 0, or the failure's code; a writer that has gone is
-// the end of the data.
-std::uint32_t readBlock() {
-  input.position = 0;
-  if (const std::uint32_t code = readInput(input.handle, inputBytes, inputBlockSize, input.end);
-      code != 0) {
+// Refills the source's buffer. 0, or the failure's code.
+std::uint32_t refillSource() {
+  TextStream& stream = *source.stream;
+  if (const std::uint32_t code = stream.transferOp(stream); code != 0) {
+    source.failure = code;
     return code;
   }
-  input.ended = input.end == 0;
+  source.ended = stream.bufEnd == 0;
   return 0;
 }
 
-// RecordIn's transfer: the next piece of the record straight from the block
-// (up to and including its line feed, or to the block's end), or nothing once
-// the record has ended. The stream's own buffer is in use whenever nothing is
-// delivered, so that the end-of-input mark goes there and not into the block.
+// RecordIn's transfer: the next piece of the record straight from the
+// source's buffer (up to and including its line feed, or to the buffer's
+// end), or nothing once the record has ended. RecordIn's own buffer is in use
+// whenever nothing is delivered, so that the end-of-input mark goes there and
+// not into the source's.
 std::uint32_t nextPiece(TextStream& stream) {
   stream.bufPos = 0;
   stream.bufEnd = 0;
   stream.bufPtr = stream.buffer;
   if (!recordOpen) return 0;
-  if (input.position == input.end) {
-    if (!input.ended) {
-      if (const std::uint32_t code = readBlock(); code != 0) return code;
+  TextStream& from = *source.stream;
+  if (from.bufPos == from.bufEnd) {
+    if (!source.ended) {
+      if (const std::uint32_t code = refillSource(); code != 0) return code;
     }
-    if (input.ended) {
+    if (source.ended) {
       recordOpen = false;
       return 0;
     }
   }
-  std::uint32_t last = input.position;
-  while (last < input.end && inputBytes[last] != lineFeed) ++last;
-  if (last < input.end) {
+  const std::uint8_t* const bytes = from.bufPtr;
+  std::uint32_t last = from.bufPos;
+  while (last < from.bufEnd && bytes[last] != lineFeed) ++last;
+  if (last < from.bufEnd) {
     ++last;
     recordOpen = false;
   }
-  stream.bufPtr = inputBytes + input.position;
-  stream.bufEnd = last - input.position;
-  input.position = last;
+  stream.bufPtr = from.bufPtr + from.bufPos;
+  stream.bufEnd = last - from.bufPos;
+  from.bufPos = last;
   return 0;
 }
 
 }  // namespace
 
-bool startRecord() {
-  if (!input.bound) {
-    input.handle = platform::standardHandle(platform::StandardHandle::input);
-    if (input.handle == platform::invalidHandle) {
-      setPendingIoError(ioNotOpenForInput);
-      return false;
-    }
-    input.bound = true;
-  }
-  if (input.position == input.end && !input.ended) {
-    if (const std::uint32_t code = readBlock(); code != 0) {
+void useRecordSource(TextStream& stream) {
+  source.stream = &stream;
+  source.ended = false;
+  recordOpen = false;
+}
+
+bool startInputRecord() {
+  TextStream& from = *source.stream;
+  if (from.bufPos == from.bufEnd && !source.ended) {
+    if (const std::uint32_t code = refillSource(); code != 0) {
       setPendingIoError(code);
       return false;
     }
   }
-  if (input.position == input.end) return false;
+  if (from.bufPos == from.bufEnd) return false;
 
-  RecordIn.mode = modeInput;
-  RecordIn.flags = defaultLineStyle;
-  RecordIn.bufSize = streamBufferSize;
-  RecordIn.bufPtr = RecordIn.buffer;
-  RecordIn.bufPos = 0;
-  RecordIn.bufEnd = 0;
-  RecordIn.openOp = noOperation;
-  RecordIn.transferOp = nextPiece;
-  RecordIn.flushOp = noOperation;
-  RecordIn.closeOp = noOperation;
+  setInputSlots(RecordIn, nextPiece, noOperation);
   recordOpen = true;
   return true;
 }
 
-std::uint32_t finishRecord() {
+std::uint32_t finishInputRecord() {
   while (recordOpen) {
     if (const std::uint32_t code = nextPiece(RecordIn); code != 0) {
       setPendingIoError(code);
@@ -109,4 +96,8 @@ std::uint32_t finishRecord() {
     }
   }
   return 0;
+}
+
+std::uint32_t recordSourceFailure() {
+  return source.failure;
 }

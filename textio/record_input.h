@@ -1,12 +1,14 @@
-// Standard input read as records, one line each, for a program that answers
-// a whole input one line at a time (quadsolve-batch).
+// Input read as records, one line each, for a program that answers a whole
+// input one line at a time (quadsolve-batch).
 //
 // RecordIn is a text stream that delivers the bytes of the current record, up
 // to and including its line feed, and then reports the end of input, exactly
 // as ConsoleIn delivers an input that holds that line alone: blanks, CR,
-// byte 26 and the end of the line behave as they would there. Standard input
-// is read in blocks of 64 KiB whatever the length of a line, so memory does
-// not grow with the input.
+// byte 26 and the end of the line behave as they would there. The records
+// come from a source stream, straight out of its buffer (give it a large one
+// with setStreamBuffer), so memory does not grow with the length of a line.
+// The end of a source ends the record that it holds: a last line without a
+// line feed is a record of its own.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +17,21 @@
 
 extern TextStream RecordIn;
 
-// Starts the next record. False at the end of standard input (no byte left),
-// or when it cannot be read: the code is then pending (104 when standard
-// input cannot be bound, else the operating system's).
-bool startRecord();
+// Takes the records from `source`, an input stream that is open (ConsoleIn
+// bound by setStreamBuffer, or a stream of openFileInput), from its next
+// unread byte on. The source must stay open while its records are read.
+void useRecordSource(TextStream& source);
+
+// Starts the next record of the source. False at its end (no byte left) or
+// when it cannot be read, whose code is then pending and kept for
+// recordSourceFailure().
+bool startInputRecord();
 
 // Consumes what the reader left of the current record, up to and including
 // its line feed. Returns 0, or the code of a failed read, which it also
 // stores.
-std::uint32_t finishRecord();
+std::uint32_t finishInputRecord();
+
+// The operating system's code of the source's read that failed, 0 while none
+// has failed.
+std::uint32_t recordSourceFailure();

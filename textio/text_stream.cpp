@@ -65,6 +65,19 @@ std::uint32_t openStream(TextStream& stream, std::uint16_t mode) {
   return code;
 }
 
+void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close) {
+  stream.mode = modeInput;
+  stream.flags = defaultLineStyle;
+  stream.bufSize = streamBufferSize;
+  stream.bufPtr = stream.buffer;
+  stream.bufPos = 0;
+  stream.bufEnd = 0;
+  stream.openOp = noOperation;
+  stream.transferOp = transfer;
+  stream.flushOp = noOperation;
+  stream.closeOp = close;
+}
+
 std::uint32_t bindStandardHandle(TextStream& stream) {
   stream.bufPos = 0;
   stream.bufEnd = 0;
@@ -158,6 +171,46 @@ std::uint32_t closeStream(TextStream& stream) {
   if (&stream == &ConsoleIn) return 0;
   setPendingIoError(ioStreamNotOpen);
   return ioStreamNotOpen;
+}
+
+std::uint32_t setStreamBuffer(TextStream& stream, std::uint16_t mode, std::uint8_t* bytes,
+                              std::uint32_t size) {
+  const bool ready = mode == modeInput ? stream.mode == modeInput || ensureInput(stream)
+                                       : stream.mode == modeOutput || ensureOutput(stream);
+  if (!ready) return pendingIoError;
+  std::uint32_t code = 0;
+  if (mode == modeOutput && stream.bufPos > 0) {
+    code = stream.transferOp(stream);
+    if (code != 0) setPendingIoError(code);
+  }
+  stream.bufPtr = bytes;
+  stream.bufSize = size;
+  return code;
+}
+
+namespace {
+
+// The close slot of a file stream: the file is the program's own.
+std::uint32_t closeFileHandle(TextStream& stream) {
+  platform::closeFile(stream.handle);
+  stream.mode = modeClosed;
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t openFileInput(TextStream& stream, const char* name) {
+  if (isOpen(stream.mode)) closeStream(stream);
+  stream.mode = modeClosed;
+  const platform::Handle handle = platform::openFileForReading(name);
+  if (handle == platform::invalidHandle) {
+    const std::uint32_t code = platform::lastError();
+    setPendingIoError(code);
+    return code;
+  }
+  stream.handle = handle;
+  setInputSlots(stream, refillBuffer, closeFileHandle);
+  return 0;
 }
 
 void markStandardStreamsClosed() {

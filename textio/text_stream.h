@@ -93,6 +93,24 @@ std::uint32_t flushStream(TextStream& stream);
 // for ConsoleIn. The stream stays bound.
 std::uint32_t closeStream(TextStream& stream);
 
+// Gives a stream a buffer of the caller's in place of its own 128 bytes:
+// `size` bytes at `bytes` (at least 2), which must outlive the stream's use.
+// A standard stream is first bound for `mode` (modeInput or modeOutput) as
+// its first read or write would bind it; output that the stream holds is
+// written out first. An input stream must not hold unread bytes, which the
+// new buffer would lose. Output to a terminal still goes out at each line's
+// end. Returns 0, or the code of a failed binding or write, which it also
+// stores; after a failed binding the stream keeps its own buffer.
+std::uint32_t setStreamBuffer(TextStream& stream, std::uint16_t mode, std::uint8_t* bytes,
+                              std::uint32_t size);
+
+// Binds `stream`, which must not be a standard stream, to the file `name`
+// opened for reading, with its own buffer and the standard streams' line
+// style; closing the stream closes the file and leaves the stream closed.
+// Returns 0, or the operating system's code of the failed open, which it also
+// stores; the stream is then closed.
+std::uint32_t openFileInput(TextStream& stream, const char* name);
+
 // Start-up step: marks ConsoleIn, ConsoleOut and ConsoleErr closed, so that
 // each is bound to its standard handle on first use.
 void markStandardStreamsClosed();

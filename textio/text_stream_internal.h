@@ -18,6 +18,9 @@ extern const std::uint8_t defaultLineStyle;
 // input is the end of the data, not a failure); ensureInput stores 104 and
 // ensureOutput 105 when the stream is not ready afterwards.
 std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
+// Makes `stream` an open input stream, empty, with its own buffer, the
+// standard streams' line style and these transfer and close slots.
+void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close);
 std::uint32_t bindStandardHandle(TextStream& stream);
 std::uint32_t refillBuffer(TextStream& stream);
 // One read of an input handle into `bytes`: 0, with `delivered` the bytes that

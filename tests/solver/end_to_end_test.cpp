@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -1093,24 +1095,136 @@ TEST(Batch, ExitCodeIsThatOfTheFirstRecordThatFailed) {
   }
 }
 
-// What no record can absorb ends the program as it ends quadsolve, after the
-// output of the records before it.
-TEST(Batch, FailedOutputEndsTheProgramWithItsCode) {
-  const RunResult closed = runProgram(
-      "1 -3 2\n", Channel::file, Channel::pipe, [] { close(STDOUT_FILENO); }, {}, batchProgramPath);
-  ASSERT_TRUE(closed.exited) << "signal " << closed.signal;
-  EXPECT_EQ(closed.exitCode, 105);
-  const RunResult full = runProgram(
-      "1 -3 2\n1 2 1\n", Channel::file, Channel::pipe,
-      [] {
-        const int fd = open("/dev/full", O_WRONLY);
-        if (fd < 0) _exit(126);
-        dup2(fd, STDOUT_FILENO);
-        close(fd);
+// A batch run in the folder `folder` with `arguments`, standard input from
+// a file holding `input`; what it writes on standard error in `errors`.
+RunResult runBatch(const std::string& input, const std::vector<std::string>& arguments,
+                   const std::string& folder, std::string& errors, const ChildSetup& setup = {},
+                   Channel out = Channel::pipe) {
+  testing_support::Descriptor errorFile = testing_support::temporaryFile();
+  const int errorFd = errorFile.get();
+  RunResult result = runProgram(
+      input, Channel::file, out,
+      [&] {
+        dup2(errorFd, STDERR_FILENO);
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        if (setup) setup();
       },
-      {}, batchProgramPath);
-  ASSERT_TRUE(full.exited) << "signal " << full.signal;
-  EXPECT_EQ(full.exitCode, ENOSPC);
+      arguments, batchProgramPath);
+  errors = testing_support::fileContents(errorFd);
+  return result;
+}
+
+// The command line: options, FILEs read in order as one input (a file's last
+// line ends its record), "-" for standard input, and a FILE that cannot be
+// read ending the program after the lines before it, with the system's code
+// and its reason on standard error.
+TEST(Batch, CommandLineOptionsAndFiles) {
+  const std::string folder = testing_support::temporaryFolder();
+  const auto put = [&](const char* name, const std::string& contents, mode_t mode) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << contents;
+    chmod(path.c_str(), mode);
+  };
+  put("a", "1 -3 2\n1 2 1", 0644);  // no line feed at its end
+  put("b", "x 1 2\n", 0644);
+  put("-x", "0 0 5\n", 0644);
+  put("locked", "1 1 1\n", 0);
+  mkdir((folder + "/sub").c_str(), 0755);
+  chmod(folder.c_str(), 0755);
+  // Root reads any file: the permission's case drops to another user.
+  const ChildSetup unprivileged = [] {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(126);
+  };
+  const std::string linesOfA = "2 1.00 2.00\r\n3 -1.00\r\n";
+  const std::string usage = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
+  const std::string version = "quadsolve-batch " QUADSOLVE_VERSION "\r\n";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string output;  // addresses masked; with "..." at its end, a prefix
+    std::string errors;
+    int exitCode;
+    bool unprivileged = false;
+  } cases[] = {
+      {{}, "1 -3 2\n", "2 1.00 2.00\r\n", "", 0},
+      {{"-"}, "1 -3 2", "2 1.00 2.00\r\n", "", 0},
+      {{"--version"}, "1 1 1\n", version, "", 0},
+      {{"a", "--version", "-y"}, "", version, "", 0},
+      {{"-h"}, "", usage + "\r\n...", "", 0},
+      {{"b", "--help"}, "", usage + "\r\n...", "", 0},
+      {{"-y", "--help"}, "", "", "quadsolve-batch: unknown option -y; " + usage + "\r\n", 2},
+      {{"--exit-zeros"},
+       "",
+       "",
+       "quadsolve-batch: unknown option --exit-zeros; " + usage + "\r\n",
+       2},
+      {{"a", "b"}, "", linesOfA + errorLine(106), "", 106},
+      {{"a", "-", "a"}, "0 0 5\n", linesOfA + "-1\r\n" + linesOfA, "", 0},
+      {{"--", "-x", "-"}, "1 -3 2\n", "-1\r\n2 1.00 2.00\r\n", "", 0},
+      {{"--exit-zero", "b", "a"}, "", errorLine(106) + linesOfA, "", 0},
+      {{"b", "--exit-zero"}, "", errorLine(106), "", 0},
+      {{"a", "missing", "b"},
+       "",
+       linesOfA + errorLine(ENOENT),
+       "quadsolve-batch: cannot open missing: No such file or directory (2)\r\n",
+       ENOENT},
+      {{"--exit-zero", "a", "sub"},
+       "",
+       linesOfA + errorLine(EISDIR),
+       "quadsolve-batch: cannot read sub: Is a directory (21)\r\n",
+       EISDIR},
+      {{"a", "locked"},
+       "",
+       linesOfA + errorLine(EACCES),
+       "quadsolve-batch: cannot open locked: Permission denied (13)\r\n",
+       EACCES,
+       true},
+  };
+  for (const auto& c : cases) {
+    std::string trace;
+    for (const std::string& argument : c.arguments) trace += argument + " ";
+    SCOPED_TRACE(trace);
+    std::string errors;
+    const RunResult result = runBatch(c.input, c.arguments, folder, errors,
+                                      c.unprivileged ? unprivileged : ChildSetup{});
+    ASSERT_TRUE(result.exited) << "signal " << result.signal;
+    const std::string output = maskAddresses(result.output);
+    if (c.output.ends_with("...")) {
+      EXPECT_TRUE(output.starts_with(c.output.substr(0, c.output.size() - 3))) << output;
+    } else {
+      EXPECT_EQ(output, c.output);
+    }
+    EXPECT_EQ(errors, c.errors);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// What no record can absorb ends the program as it ends quadsolve, after the
+// output of the records before it, with --exit-zero too, and says on
+// standard error what failed; the error line itself is lost with the output.
+TEST(Batch, FailedOutputEndsTheProgramWithItsCode) {
+  const std::string folder = testing_support::temporaryFolder();
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{"--exit-zero"}}) {
+    std::string errors;
+    const RunResult closed =
+        runBatch("1 -3 2\n", arguments, folder, errors, [] { close(STDOUT_FILENO); });
+    ASSERT_TRUE(closed.exited) << "signal " << closed.signal;
+    EXPECT_EQ(closed.exitCode, 105);
+    EXPECT_EQ(errors, "quadsolve-batch: standard output is not open (105)\r\n");
+    const RunResult full = runBatch("1 -3 2\nx\n1 2 1\n", arguments, folder, errors, [] {
+      const int fd = open("/dev/full", O_WRONLY);
+      if (fd < 0) _exit(126);
+      dup2(fd, STDOUT_FILENO);
+      close(fd);
+    });
+    ASSERT_TRUE(full.exited) << "signal " << full.signal;
+    EXPECT_EQ(full.exitCode, ENOSPC);
+    EXPECT_EQ(errors,
+              "quadsolve-batch: cannot write standard output: No space left on device (28)\r\n");
+  }
+  std::filesystem::remove_all(folder);
 }
 
 // To a terminal each record's line goes out as the record ends, before the

@@ -1,0 +1,62 @@
+// The Windows command line split as Windows programs split theirs.
+#include "platform/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> split(std::string line, std::int32_t capacity = 64) {
+  std::vector<char*> arguments(static_cast<std::size_t>(capacity), nullptr);
+  line.push_back('\0');
+  const std::int32_t count = platform::splitCommandLine(line.data(), arguments.data(), capacity);
+  std::vector<std::string> result;
+  const std::int32_t kept = count < capacity - 1 ? count : capacity - 1;
+  for (std::int32_t index = 0; index < kept; ++index) result.emplace_back(arguments[index]);
+  EXPECT_EQ(arguments[static_cast<std::size_t>(kept)], nullptr);
+  if (count > kept) result.emplace_back("+" + std::to_string(count - kept));
+  return result;
+}
+
+using Arguments = std::vector<std::string>;
+
+TEST(CommandLine, SplitsAsWindowsProgramsDo) {
+  const struct {
+    const char* line;
+    Arguments arguments;
+  } cases[] = {
+      {"", {""}},
+      {"prog", {"prog"}},
+      {"prog a b", {"prog", "a", "b"}},
+      {"prog  \t a\t\tb  ", {"prog", "a", "b"}},
+      {R"("C:\Program Files\q.exe" x)", {R"(C:\Program Files\q.exe)", "x"}},
+      {R"(C:\dir\"q".exe x)", {R"(C:\dir\q.exe)", "x"}},
+      {R"(prog "a b" c)", {"prog", "a b", "c"}},
+      {R"(prog a"b c"d)", {"prog", "ab cd"}},
+      {R"(prog "" x)", {"prog", "", "x"}},
+      {R"(prog "")", {"prog", ""}},
+      {R"(prog \"a)", {"prog", R"("a)"}},
+      {R"(prog \\"a b")", {"prog", R"(\a b)"}},
+      {R"(prog \\\"a)", {"prog", R"(\"a)"}},
+      {R"(prog \\\\"a")", {"prog", R"(\\a)"}},
+      {R"(prog a\\b c\d\)", {"prog", R"(a\\b)", R"(c\d\)"}},
+      {R"(prog "a\\" b)", {"prog", R"(a\)", "b"}},
+      {R"(prog "a""b" c)", {"prog", R"(a"b)", "c"}},
+      {R"(prog "a"" b")", {"prog", R"(a" b)"}},
+      {R"(prog "unended b)", {"prog", "unended b"}},
+      {"prog caf\xc3\xa9 \"\xe2\x82\xac x\"", {"prog", "caf\xc3\xa9", "\xe2\x82\xac x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(split(c.line), c.arguments);
+  }
+}
+
+TEST(CommandLine, KeepsWhatFitsAndCountsTheRest) {
+  EXPECT_EQ(split("prog a b c d", 3), (Arguments{"prog", "a", "+3"}));
+  EXPECT_EQ(split("prog a", 1), (Arguments{"+2"}));
+}
+
+}  // namespace
