@@ -154,6 +154,74 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
   return true;
 }
 
+namespace {
+
+// The preopened folder under which `name` lies, and where the rest of the
+// name begins: the folder whose own name is the longest leading part of
+// `name` up to a '/', or "." for a relative name. False when none is given.
+bool findFolder(const char* name, wasi::Descriptor& folder, const char*& rest) {
+  constexpr wasi::Size maxFolderName = 4096;
+  static char folderName[maxFolderName];
+  std::uint32_t best = 0;
+  bool found = false;
+  for (wasi::Descriptor descriptor = wasi::firstPreopened;; ++descriptor) {
+    wasi::PreopenedStatus status{};
+    if (wasi::wasiPreopenedStatus(descriptor, &status) != wasi::success) break;
+    if (status.kind != wasi::preopenedFolder || status.nameLength > maxFolderName ||
+        wasi::wasiPreopenedName(descriptor, folderName, status.nameLength) != wasi::success) {
+      continue;
+    }
+    std::uint32_t length = status.nameLength;
+    while (length > 1 && folderName[length - 1] == '/') --length;
+    const bool current = length == 1 && folderName[0] == '.';
+    std::uint32_t matched = 0;
+    if (current) {
+      if (name[0] == '/') continue;
+    } else {
+      while (matched < length && name[matched] == folderName[matched]) ++matched;
+      if (matched < length ||
+          (name[matched] != '/' && name[matched] != 0 && !(length == 1 && folderName[0] == '/'))) {
+        continue;
+      }
+    }
+    if (found && matched < best) continue;
+    found = true;
+    best = matched;
+    folder = descriptor;
+    rest = name + matched;
+  }
+  if (!found) return false;
+  while (*rest == '/') ++rest;
+  if (*rest == 0) rest = ".";
+  return true;
+}
+
+}  // namespace
+
+Handle openFileForReading(const char* name) {
+  wasi::Descriptor folder = 0;
+  const char* rest = nullptr;
+  if (!findFolder(name, folder, rest)) {
+    // Outside every folder that the module was given.
+    recordFailure(wasi::errorNotCapable);
+    return invalidHandle;
+  }
+  wasi::Size length = 0;
+  while (rest[length] != 0) ++length;
+  wasi::Descriptor opened = 0;
+  if (const wasi::Errno result = wasi::wasiOpenPath(folder, wasi::lookupFollowLinks, rest, length,
+                                                    0, wasi::rightRead, 0, 0, &opened);
+      result != wasi::success) {
+    recordFailure(result);
+    return invalidHandle;
+  }
+  return static_cast<Handle>(opened);
+}
+
+void closeFile(Handle handle) {
+  wasi::wasiClose(descriptorOf(handle));
+}
+
 std::uint32_t lastError() {
   return lastErrorCode;
 }

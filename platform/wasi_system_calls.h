@@ -135,6 +135,18 @@ struct DescriptorStatus {
 };
 static_assert(sizeof(DescriptorStatus) == 24 && alignof(DescriptorStatus) == 8);
 
+// What fd_prestat_get reports of a folder that the runtime gives the module:
+// its kind (0, a folder) and the length of its name.
+struct PreopenedStatus {
+  std::uint8_t kind;
+  Size nameLength;
+};
+inline constexpr std::uint8_t preopenedFolder = 0;
+inline constexpr Descriptor firstPreopened = 3;
+// path_open's flags and rights: symbolic links followed, reading only.
+inline constexpr std::uint32_t lookupFollowLinks = 1;
+inline constexpr std::uint64_t rightRead = 1u << 1;
+
 // One buffer of a scattered read or a gathered write.
 struct InputVector {
   std::uint8_t* buffer;
@@ -188,6 +200,21 @@ QUADSOLVE_WASI_IMPORT(args_sizes_get)
 Errno wasiArgumentSizes(Size* count, Size* bytes);
 QUADSOLVE_WASI_IMPORT(args_get)
 Errno wasiArguments(char** addresses, char* bytes);
+
+// The folders that the runtime gives the module (descriptors from 3 on): a
+// folder's record, then its name (not zero-terminated).
+QUADSOLVE_WASI_IMPORT(fd_prestat_get)
+Errno wasiPreopenedStatus(Descriptor descriptor, PreopenedStatus* status);
+QUADSOLVE_WASI_IMPORT(fd_prestat_dir_name)
+Errno wasiPreopenedName(Descriptor descriptor, char* name, Size length);
+// Opens `path` (`length` bytes) relative to the folder `folder`.
+QUADSOLVE_WASI_IMPORT(path_open)
+Errno wasiOpenPath(Descriptor folder, std::uint32_t lookupFlags, const char* path, Size length,
+                   std::uint16_t openFlags, std::uint64_t rightsBase,
+                   std::uint64_t rightsInheriting, std::uint16_t descriptorFlags,
+                   Descriptor* opened);
+QUADSOLVE_WASI_IMPORT(fd_close)
+Errno wasiClose(Descriptor descriptor);
 }
 
 #undef QUADSOLVE_WASI_IMPORT
