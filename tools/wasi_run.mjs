@@ -5,8 +5,9 @@
 //
 // The module gets this process's standard input, output and error as its
 // descriptors 0, 1 and 2, the arguments after the module's name (its own name
-// first, as argv[0]), no environment, and the current folder as its one
-// preopened directory ("."), so that relative file names can be opened.
+// first, as argv[0]), no environment, and two preopened directories: the
+// current folder (".") and the root ("/"), so that it opens relative and
+// absolute file names as a program of this system does.
 // This process ends with the module's exit code. A trap of the module (an
 // integer division by zero, an unreachable instruction, a memory access out
 // of bounds, a call stack that ran out) ends it with a line on standard error
@@ -44,7 +45,7 @@ const wasi = new WASI({
   version: "preview1",
   args: [basename(modulePath), ...moduleArguments],
   env: {},
-  preopens: { ".": "." },
+  preopens: { ".": ".", "/": "/" },
   returnOnExit: true,
 });
 const module = await WebAssembly.compile(readFileSync(modulePath));
