@@ -152,4 +152,33 @@ TEST(FailingOutput, APipeWithoutReaderFailsTheRunWithTheSystemCode) {
   EXPECT_TRUE(result.exitCode == 232 || result.exitCode == 233) << result.exitCode;
 }
 
+// quadsolve-batch's FILEs from its own command line as Windows programs split
+// theirs (a name with spaces, quoted), "-" for standard input, and a FILE
+// that cannot be opened ending the run after the lines before it, with
+// Windows' own code and a line on standard error that names it.
+TEST(Batch, FilesFromTheCommandLine) {
+  char folder[MAX_PATH];
+  ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+  const std::string name = std::string(folder) + "quadsolve batch a.txt";
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "1 -3 2\n1 2 1", 13, &written, nullptr);
+  CloseHandle(file);
+  win32_test::ProcessOptions options;
+  options.in = Channel::file;
+  options.input = "0 0 5\n";
+  options.arguments = {"--exit-zero", name, "-", name + ".missing"};
+  const auto result =
+      win32_test::runProcess(win32_test::besideThisProgram("quadsolve-batch.exe"), options);
+  DeleteFileA(name.c_str());
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(masked(result.output),
+            "2 1.00 2.00\r\n3 -1.00\r\n-1\r\nRuntime error   2 at XXXXXXXX\r\n");
+  EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(result.errorOutput.rfind("quadsolve-batch: cannot open " + name + ".missing: ", 0), 0u)
+      << result.errorOutput;
+}
+
 }  // namespace
