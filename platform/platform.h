@@ -1,12 +1,14 @@
 // The operating-system layer: the one seam through which the program reaches
 // the operating system. Everything above it (streams, run-time, solver) is
-// platform independent. This header is the whole interface; posix_*.cpp
-// implement it on Linux, straight on the kernel's system calls, and win32_*.cpp
-// on Windows.
+// platform independent. This header is the whole interface; linux_*.cpp
+// implement it on Linux, straight on the kernel's system calls, win32_*.cpp
+// on Windows, and wasi_*.cpp in WebAssembly, on the WebAssembly System
+// Interface's calls.
 //
 // Calls report failure the Windows way: a false or invalid result, with the
 // code of the failure kept for lastError(). On Linux that code is the error
-// number of the failed system call.
+// number of the failed system call; under WASI the interface's error number
+// turned into Linux's.
 #pragma once
 
 #include <cstdint>
@@ -104,7 +106,8 @@ void releaseHandle(Handle handle);
 [[noreturn]] void exitProcess(std::uint32_t code);
 
 // Ends the process as an abort does: by SIGABRT on Linux (exit code 134 if
-// the signal is ignored), with exit code 3 on Windows. Async-signal-safe.
+// the signal is ignored), with exit code 3 on Windows, by a trap of the
+// module under WASI. Async-signal-safe.
 [[noreturn]] void abortProcess();
 
 // Start-up of the layer itself. On Linux, SIGPIPE and SIGXFSZ are ignored, so
@@ -180,7 +183,8 @@ struct TrapHook {
 // installation. Installing again replaces the hook. Every processor exception
 // reaches the handler, also one raised while the handler itself runs (a fault
 // on the road out of a run-time error): what to do then is the handler's
-// decision.
+// decision. Under WASI none does: a trap ends the module, and the hook is
+// never called.
 void installTrapHook(const TrapHook& hook);
 void removeTrapHook();
 
