@@ -43,10 +43,6 @@ std::uint32_t fuzzRead(TextStream& stream) {
   return 0;
 }
 
-std::uint32_t noOperationSlot(TextStream&) {
-  return 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,15 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   contentRead = 0;
 
   static TextStream stream;
-  stream = TextStream{};
-  stream.mode = modeInput;
-  stream.flags = lineStyle ? crLfStyle : 0;
-  stream.bufSize = streamBufferSize;
-  stream.bufPtr = stream.buffer;
-  stream.openOp = noOperationSlot;
-  stream.transferOp = fuzzRead;
-  stream.flushOp = noOperationSlot;
-  stream.closeOp = noOperationSlot;
+  readrealfuzz::makeFuzzStream(stream, modeInput, lineStyle ? crLfStyle : 0, fuzzRead);
 
   // What the stream delivers: everything, or up to the first byte 26 in the
   // line style.

@@ -10,6 +10,7 @@
 
 #include "extended/fpu_environment.h"
 #include "runtime/runtime_internal.h"
+#include "textio/text_stream.h"
 
 namespace readrealfuzz {
 
@@ -24,6 +25,22 @@ inline void useProgramEnvironmentOnce() {
     return true;
   }();
   (void)loaded;
+}
+
+// A stream of a fuzz target in `mode`, with `flags`, over its own buffer and
+// `transfer`; its other slots do nothing.
+inline void makeFuzzStream(TextStream& stream, std::uint16_t mode, std::uint16_t flags,
+                           StreamOperation transfer) {
+  static constexpr StreamOperation nothing = [](TextStream&) -> std::uint32_t { return 0; };
+  stream = TextStream{};
+  stream.mode = mode;
+  stream.flags = flags;
+  stream.bufSize = streamBufferSize;
+  stream.bufPtr = stream.buffer;
+  stream.openOp = nothing;
+  stream.transferOp = transfer;
+  stream.flushOp = nothing;
+  stream.closeOp = nothing;
 }
 
 inline void check(bool condition) {

@@ -30,7 +30,7 @@
 
 #include "platform/platform.h"
 #include "runtime/runtime.h"
-#include "solver/equation.h"
+#include "solver/batch_record.h"
 #include "textio/number_conversions.h"
 #include "textio/record_input.h"
 #include "textio/text_stream.h"
@@ -216,27 +216,6 @@ constexpr FailureReport failureReport = {reportFailure};
 
 // ---- The records ----
 
-// quadsolve's statements 2 to 4 on one record, each ending in one check; the
-// first error of the record ends it, and its end writes the error line.
-void answerRecord() {
-  beginRuntimeRecord();
-  resetEquation();
-
-  readCoefficients(RecordIn);
-  if (recordCheck()) {
-    // A trap in the computations leaves no part of the line written.
-    const ResultLine line = solveEquation();
-    if (recordCheck()) {
-      writeResultLine(ConsoleOut, line);
-      if (recordCheck()) {
-        readLine(RecordIn);
-        recordCheck();
-      }
-    }
-  }
-  endRuntimeRecord();
-}
-
 // Answers every record of one source: standard input for null or "-", else
 // the named file. A source that cannot be opened or read ends the program.
 void answerSource(const char* name) {
@@ -254,7 +233,7 @@ void answerSource(const char* name) {
   useRecordSource(stream);
 
   while (startInputRecord()) {
-    answerRecord();
+    answerRecord(RecordIn);
     // What the reader left of the record; a failed read or write ends the
     // program.
     finishInputRecord();
