@@ -112,12 +112,12 @@ bool applies(decltype(Relocation::r_info) info) {
 // fix: the relative relocations of the dynamic section, with their addend in
 // the entry (RELA) or at the place itself (REL, 32-bit ARM). As a loader
 // does, it skips empty entries (type none) and refuses every other type (the
-// build lets none into the program: cmake/CheckStaticProgram.cmake). A
-// program loaded at its link-time address (bias 0), or one without a dynamic
-// section, has nothing to fix.
+// build lets none into the program: cmake/CheckStaticProgram.cmake), also
+// when the program is loaded at its link-time address (bias 0). A program
+// without a dynamic section has nothing to fix.
 void relocate(const LoadedImage& image) {
   const std::uintptr_t bias = image.bias;
-  if (image.dynamic == nullptr || bias == 0) return;
+  if (image.dynamic == nullptr) return;
   std::uintptr_t withAddend = 0, withAddendSize = 0, plain = 0, plainSize = 0;
   for (auto* entry = reinterpret_cast<const DynamicEntry*>(image.dynamic->p_vaddr + bias);
        entry->d_tag != DT_NULL; ++entry) {
