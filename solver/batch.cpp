@@ -250,9 +250,9 @@ int main(int argumentCount, char** arguments) {
   consoleMode = true;
   initRuntime(startupTable);
 
+  setFailureReport(&failureReport);
   const Options options = readOptions(argumentCount, arguments);
   if (options.exitZero) excludeRecordErrorsFromStatus();
-  setFailureReport(&failureReport);
 
   setStreamBuffer(ConsoleOut, modeOutput, outputBlock, outputBlockSize);
   ioCheck();
