@@ -37,12 +37,23 @@ bool equalsZero(Extended value) {
   return extended::compare(value, zero) == extended::Comparison::equal;
 }
 
-// D = b·b − (4·a)·c, from the loaded coefficients; c is loaded here, where
-// the formula first uses it.
-Extended discriminant(Extended loadedA, Extended loadedB) {
+// D = b·b − (4·a)·c, from the loaded coefficients (c is loaded here, where
+// the formula first uses it), and its sign: an ordered comparison with zero.
+struct Discriminant {
+  Extended value;
+  extended::Comparison sign;
+};
+
+// Kept out of line in every build, and its last call is no tail call (the
+// sign is stored after it), so that an error in D's evaluation or its sign
+// test has an address in this function, which the symbol table names.
+[[gnu::noinline]] Discriminant discriminantAndSign(Extended loadedA, Extended loadedB) {
   const Extended t1 = extended::multiply(loadedB, loadedB);
   const Extended t2 = extended::multiply(extended::multiply(four, loadedA), load(c));
-  return extended::subtract(t1, t2);
+  Discriminant d;
+  d.value = extended::subtract(t1, t2);
+  d.sign = extended::compare(d.value, zero);
+  return d;
 }
 
 // One root of the result line: a space, then the stored double, loaded only
@@ -84,8 +95,9 @@ ResultLine solveEquation() {
   // traps at the first evaluation, which comes first, in the same order as
   // before (D, its sign, √D, −b, the sum, 2·a), from the same call.
   const Extended loadedB = load(b);
-  const Extended d = discriminant(loadedA, loadedB);
-  const extended::Comparison sign = extended::compare(d, zero);
+  const Discriminant discriminant = discriminantAndSign(loadedA, loadedB);
+  const Extended d = discriminant.value;
+  const extended::Comparison sign = discriminant.sign;
   if (sign == extended::Comparison::less) return {outcomeNoRealRoots, 0, {}};
   const Extended squareRootOfD = extended::squareRoot(d);
   const Extended minusB = extended::negate(loadedB);

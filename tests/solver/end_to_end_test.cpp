@@ -436,9 +436,9 @@ TEST(Traps, AreReportedAtTheFirstEvaluationThatRaisesThem) {
     int code;
     const char* function;
   } cases[] = {
-      {"1e5120 1e5120 1\n", 207, "discriminant("},    // ∞ − ∞ in D
-      {"1e5120 0 0\n", 207, "discriminant("},         // (4·∞)·0 in D
-      {"-1e5120 1e5120 1\n", 207, "solveEquation("},  // D = +∞, √D + (−∞)
+      {"1e5120 1e5120 1\n", 207, "discriminantAndSign("},  // ∞ − ∞ in D
+      {"1e5120 0 0\n", 207, "discriminantAndSign("},       // (4·∞)·0 in D
+      {"-1e5120 1e5120 1\n", 207, "solveEquation("},       // D = +∞, √D + (−∞)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
