@@ -32,6 +32,8 @@ inline constexpr std::int32_t exponentBias = 16383;
 inline constexpr std::uint16_t maxExponentField = 0x7FFF;
 inline constexpr std::uint64_t integerBit = 0x8000000000000000u;
 inline constexpr int memoryImageSize = 10;
+// The sign's bit in the sign-and-exponent field.
+inline constexpr std::uint16_t signFieldBit = 0x8000u;
 
 constexpr Extended make(bool negative, std::uint16_t exponentField, std::uint64_t significand) {
   return Extended{significand, static_cast<std::uint16_t>((negative ? 0x8000u : 0u) |
@@ -81,9 +83,14 @@ Extended multiply(Extended a, Extended b);
 Extended divide(Extended a, Extended b);
 Extended squareRoot(Extended x);
 
-// Sign operations (FCHS, FABS): exact, no flags, NaNs included.
-Extended negate(Extended x);
-Extended absolute(Extended x);
+// Sign operations (FCHS, FABS): exact, no flags, NaNs included. They act on
+// the sign bit alone, whatever the encoding.
+constexpr Extended negate(Extended x) {
+  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent ^ signFieldBit)};
+}
+constexpr Extended absolute(Extended x) {
+  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent & maxExponentField)};
+}
 
 // Ordered comparison (FCOM): a NaN operand is an invalid operation and gives
 // `unordered`; -0 equals +0.

@@ -43,13 +43,4 @@ Extended fromMemoryImage(const std::uint8_t image[memoryImageSize]) {
   return x;
 }
 
-// Sign operations act on the sign bit alone, whatever the encoding.
-Extended negate(Extended x) {
-  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent ^ 0x8000u)};
-}
-
-Extended absolute(Extended x) {
-  return Extended{x.significand, static_cast<std::uint16_t>(x.signExponent & 0x7FFFu)};
-}
-
 }  // namespace extended

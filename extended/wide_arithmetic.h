@@ -1,10 +1,11 @@
 // Wide integer helpers for the extended model, in plain portable C++: 64×64→128
 // products, 128/64 division, shifts that keep a sticky bit, 128-bit
 // subtraction and comparison. Built the same way on every target, with one
-// exception: the 64×64→128 product is the processor's own where the compiler
-// offers a 128-bit integer type (x86-64, aarch64 and the other 64-bit
-// targets), and the portable one elsewhere (armhf, win32). Both give the
-// exact product, so the results are the same bits; the tests compare them.
+// exception: the 64×64→128 product and the 128/64 division are the
+// compiler's 128-bit integer arithmetic where it offers that type (x86-64,
+// aarch64 and the other 64-bit targets), and the portable ones elsewhere
+// (armhf, win32). Both give the exact product, and the exact quotient and
+// remainder, so the results are the same bits; the tests compare them.
 #pragma once
 
 #include <bit>
@@ -47,9 +48,12 @@ inline Uint128 multiply64To128Portable(std::uint64_t a, std::uint64_t b) {
 
 // Full product of two 64-bit numbers: one multiplication where the processor
 // has a 64×64→128 product.
+#ifdef __SIZEOF_INT128__
+__extension__ typedef unsigned __int128 NativeUint128;
+#endif
+
 inline Uint128 multiply64To128(std::uint64_t a, std::uint64_t b) {
 #ifdef __SIZEOF_INT128__
-  __extension__ typedef unsigned __int128 NativeUint128;
   const NativeUint128 product = static_cast<NativeUint128>(a) * b;
   return Uint128{static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
 #else
@@ -87,8 +91,8 @@ inline SignificandExtra shiftRightJamExtra(std::uint64_t significand, std::uint6
 // bit set and exceed `high`, so that the quotient fits 64 bits. Returns the
 // quotient and stores the remainder. Two 64/32 digit steps (long division in
 // base 2^32 with the usual two-correction estimate).
-inline std::uint64_t divide128By64(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
-                                   std::uint64_t& remainder) {
+inline std::uint64_t divide128By64Portable(std::uint64_t high, std::uint64_t low,
+                                           std::uint64_t divisor, std::uint64_t& remainder) {
   assert((divisor >> 63) != 0 && high < divisor);
   constexpr std::uint64_t base = std::uint64_t{1} << 32;
   const std::uint64_t divisorHigh = divisor >> 32;
@@ -116,6 +120,23 @@ inline std::uint64_t divide128By64(std::uint64_t high, std::uint64_t low, std::u
   }
   remainder = (rest << 32) + lowDigit0 - quotient0 * divisor;
   return (quotient1 << 32) | quotient0;
+}
+
+// As divide128By64Portable, with the same domain and results: the compiler's
+// 128-bit division where it has that type (on x86-64 the processor's own
+// 128/64 division). The remainder is below the divisor, so its low 64 bits
+// are all of it.
+inline std::uint64_t divide128By64(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
+                                   std::uint64_t& remainder) {
+#ifdef __SIZEOF_INT128__
+  assert((divisor >> 63) != 0 && high < divisor);
+  const auto quotient =
+      static_cast<std::uint64_t>(((static_cast<NativeUint128>(high) << 64) | low) / divisor);
+  remainder = low - quotient * divisor;
+  return quotient;
+#else
+  return divide128By64Portable(high, low, divisor, remainder);
+#endif
 }
 
 }  // namespace extended::wide

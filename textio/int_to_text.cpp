@@ -24,6 +24,12 @@ void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
 }
 
 TextStream& writeInteger(TextStream& stream, std::int32_t value) {
+  // A single digit, such as a result line's outcome, is its one byte.
+  constexpr std::int32_t largestDigit = 9;
+  if (value >= 0 && value <= largestDigit && fitsInBuffer(stream, 0)) {
+    stream.bufPtr[stream.bufPos++] = static_cast<std::uint8_t>('0' + value);
+    return stream;
+  }
   return writeInteger(stream, value, 0);
 }
 

@@ -164,8 +164,8 @@ TEST_F(ExtendedSmoke, ArithmeticMasked) {
   EXPECT_TRUE(traps.empty());
 }
 
-// The processor's 64×64→128 product, where the build uses it, and the
-// portable one of the other builds give the same halves.
+// The processor's 64×64→128 product and 128/64 division, where the build
+// uses them, and the portable ones of the other builds give the same results.
 TEST(WideProduct, PortableEqualsTheBuildsOwn) {
   std::vector<std::uint64_t> operands = {0,
                                          1,
@@ -185,6 +185,15 @@ TEST(WideProduct, PortableEqualsTheBuildsOwn) {
       const auto portable = extended::wide::multiply64To128Portable(a, b);
       ASSERT_EQ(own.high, portable.high) << a << " * " << b;
       ASSERT_EQ(own.low, portable.low) << a << " * " << b;
+      // (a·b + b) / (b with its top bit set): every quotient and remainder.
+      const std::uint64_t divisor = b | extended::integerBit;
+      if (own.high >= divisor) continue;
+      std::uint64_t ownRest = 0;
+      std::uint64_t portableRest = 0;
+      ASSERT_EQ(
+          extended::wide::divide128By64(own.high, own.low + b, divisor, ownRest),
+          extended::wide::divide128By64Portable(own.high, own.low + b, divisor, portableRest));
+      ASSERT_EQ(ownRest, portableRest) << a << ", " << b;
     }
   }
   EXPECT_EQ(extended::wide::multiply64To128Portable(~std::uint64_t{0}, ~std::uint64_t{0}).high,
