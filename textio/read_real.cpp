@@ -255,9 +255,12 @@ Extended textToReal(const char* text, std::int32_t& code) {
   return value;
 }
 
-Extended readReal(TextStream& stream) {
-  if (!skipBufferedBlanks(stream) && skipBlanks(stream)) return extended::positiveZero;
-  if (Extended value; readBufferedDecimal(stream, value)) return value;
+namespace {
+
+// readReal for any token but the everyday one: the token's bytes, gathered,
+// then converted. Out of line, so that the everyday token's path keeps no
+// token array of its own.
+[[gnu::noinline]] Extended readToken(TextStream& stream) {
   char token[maxTokenLength + 1];
   int length = 0;
   if (!takeBufferedToken(stream, token, length) && !collectToken(stream, token, length)) {
@@ -269,4 +272,12 @@ Extended readReal(TextStream& stream) {
   const Extended value = textToReal(token, code);
   if (code != 0) setPendingIoError(ioMalformedNumber);
   return value;
+}
+
+}  // namespace
+
+Extended readReal(TextStream& stream) {
+  if (!skipBufferedBlanks(stream) && skipBlanks(stream)) return extended::positiveZero;
+  if (Extended value; readBufferedDecimal(stream, value)) return value;
+  return readToken(stream);
 }
