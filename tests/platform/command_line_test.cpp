@@ -16,7 +16,10 @@ std::vector<std::string> split(std::string line, std::int32_t capacity = 64) {
   const std::int32_t kept = count < capacity - 1 ? count : capacity - 1;
   for (std::int32_t index = 0; index < kept; ++index) result.emplace_back(arguments[index]);
   EXPECT_EQ(arguments[static_cast<std::size_t>(kept)], nullptr);
-  if (count > kept) result.emplace_back("+" + std::to_string(count - kept));
+  if (count > kept) {
+    result.emplace_back(1, '+');
+    result.back() += std::to_string(count - kept);
+  }
   return result;
 }
 
