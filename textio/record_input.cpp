@@ -1,5 +1,8 @@
 #include "textio/record_input.h"
 
+#include <bit>
+#include <cstring>
+
 #include "textio/text_stream_internal.h"
 
 TextStream RecordIn;
@@ -7,6 +10,44 @@ TextStream RecordIn;
 namespace {
 
 constexpr std::uint8_t lineFeed = 10;
+
+// The line-feed scan's word: eight bytes at a time, each compared at once.
+using ScanWord = std::uint64_t;
+constexpr std::uint32_t scanWordBytes = sizeof(ScanWord);
+constexpr ScanWord everyByteOne = 0x0101010101010101u;
+constexpr ScanWord everyByteTop = 0x8080808080808080u;
+constexpr ScanWord everyByteLineFeed = everyByteOne * lineFeed;
+
+// The bytes of a word that may be line feeds, each marked by its top bit. A
+// word without a line feed gives none; in one with line feeds the lowest mark
+// is the first of them in value order (a borrow only marks bytes above a
+// line feed too, never one below it).
+inline ScanWord lineFeedMarks(ScanWord word) {
+  const ScanWord zeroWhereLineFeed = word ^ everyByteLineFeed;
+  return (zeroWhereLineFeed - everyByteOne) & ~zeroWhereLineFeed & everyByteTop;
+}
+
+// The position of the first line feed in bytes[from, end), or `end`. Whole
+// words are read only while they lie inside the range, the rest byte by byte.
+std::uint32_t findLineFeed(const std::uint8_t* bytes, std::uint32_t from, std::uint32_t end) {
+  constexpr std::uint32_t bitsPerByte = 8;
+  std::uint32_t position = from;
+  while (end - position >= scanWordBytes) {
+    ScanWord word;
+    std::memcpy(&word, bytes + position, scanWordBytes);
+    if (const ScanWord marks = lineFeedMarks(word); marks != 0) {
+      // Where the first byte in memory is the lowest in value, the lowest
+      // mark is the first line feed; elsewhere the bytes are looked at.
+      if constexpr (std::endian::native == std::endian::little) {
+        return position + static_cast<std::uint32_t>(std::countr_zero(marks)) / bitsPerByte;
+      }
+      break;
+    }
+    position += scanWordBytes;
+  }
+  while (position < end && bytes[position] != lineFeed) ++position;
+  return position;
+}
 
 // Where the records come from. Zero at load, as all of the program's
 // writable data.
@@ -53,8 +94,7 @@ std::uint32_t nextPiece(TextStream& stream) {
     }
   }
   const std::uint8_t* const bytes = from.bufPtr;
-  std::uint32_t last = from.bufPos;
-  while (last < from.bufEnd && bytes[last] != lineFeed) ++last;
+  std::uint32_t last = findLineFeed(bytes, from.bufPos, from.bufEnd);
   if (last < from.bufEnd) {
     ++last;
     recordOpen = false;
