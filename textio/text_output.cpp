@@ -111,10 +111,17 @@ TextStream& writeChar(TextStream& stream, std::uint8_t byte) {
 
 TextStream& writeLine(TextStream& stream) {
   if (stream.mode == modeOutput || ensureOutput(stream)) {
-    if ((stream.flags & crLfStyle) != 0) {
-      writeBytes(stream, crLf, sizeof crLf);
+    const bool crLfEnd = (stream.flags & crLfStyle) != 0;
+    const std::uint32_t count = crLfEnd ? sizeof crLf : 1;
+    if (stream.bufSize - stream.bufPos > count) {
+      // Room to spare, the usual case: the bytes go in here, as writeBytes
+      // would put them, without its loop and copy.
+      std::uint8_t* const at = stream.bufPtr + stream.bufPos;
+      at[count - 1] = lineFeed;
+      if (crLfEnd) at[0] = carriageReturn;
+      stream.bufPos += count;
     } else {
-      writeBytes(stream, &lineFeed, 1);
+      writeBytes(stream, crLfEnd ? crLf : &lineFeed, count);
     }
   }
   flushStream(stream);

@@ -296,6 +296,12 @@ TEST_F(OutputTest, ConsoleLineGoesOutInOneWriteAtItsEnd) {
   EXPECT_EQ(standIn.writeSizes, (Sizes{2, 13, 128, 128, 74}));
   EXPECT_EQ(testing_support::readAvailable(terminal.master.get()),
             std::string(126, 'y') + "\r\n" + std::string(200, 'z') + "\r\n");
+  // Room for the line end and one byte more; room for its first byte only.
+  writeLine(writeText(ConsoleOut, std::string(125, 'u')));
+  writeLine(writeText(ConsoleOut, std::string(127, 'v')));
+  EXPECT_EQ(standIn.writeSizes, (Sizes{2, 13, 128, 128, 74, 127, 128, 1}));
+  EXPECT_EQ(testing_support::readAvailable(terminal.master.get()),
+            std::string(125, 'u') + "\r\n" + std::string(127, 'v') + "\r\n");
   EXPECT_EQ(pendingIoError, 0u);
 }
 
