@@ -100,8 +100,33 @@ Comparison compare(Extended a, Extended b);
 // FRNDINT: to an integer, ties to even.
 Extended roundToInteger(Extended x);
 
-// FLD m64: exact widening of an IEEE double.
-Extended fromDouble(double x);
+namespace detail {
+// fromDouble for the doubles that are not normal: zeros, denormals,
+// infinities and NaNs. The bits of the double.
+Extended fromDoubleSpecial(std::uint64_t bits);
+}  // namespace detail
+
+// FLD m64: exact widening of an IEEE double. Inline for the normal doubles,
+// which are exact without flags: the fraction moves up below the integer bit
+// (where the exponent's low bit lands, set regardless).
+inline Extended fromDouble(double x) {
+  constexpr std::uint32_t doubleExponentField = 0x7FF;
+  constexpr std::int32_t doubleBias = 1023;
+  constexpr int doubleFractionBits = 52;
+  constexpr int signExponentShift = 48;  // the double's sign onto signFieldBit
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  const std::uint32_t doubleExponent =
+      static_cast<std::uint32_t>(bits >> doubleFractionBits) & doubleExponentField;
+  if (doubleExponent - 1 < doubleExponentField - 1) {
+    const std::uint16_t signBit =
+        static_cast<std::uint16_t>((bits >> signExponentShift) & signFieldBit);
+    return Extended{
+        (bits << (63 - doubleFractionBits)) | integerBit,
+        static_cast<std::uint16_t>(
+            signBit | (static_cast<std::int32_t>(doubleExponent) - doubleBias + exponentBias))};
+  }
+  return detail::fromDoubleSpecial(bits);
+}
 // FST m64: rounding to the nearest IEEE double (53 bits, gradual underflow);
 // an out-of-range value overflows.
 double toDouble(Extended x);

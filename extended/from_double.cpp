@@ -8,13 +8,16 @@
 namespace extended {
 namespace {
 
-constexpr std::int32_t doubleBias = 1023;
-constexpr std::int32_t maxDoubleExponentField = 0x7FF;
+constexpr std::uint32_t maxDoubleExponentField = 0x7FF;
 constexpr std::uint64_t fractionMask = (std::uint64_t{1} << 52) - 1;
 constexpr std::uint64_t doubleQuietBit = std::uint64_t{1} << 51;
 
-// Zeros, denormals, infinities and NaNs.
-[[gnu::noinline]] Extended fromDoubleSpecial(std::uint64_t bits, std::uintptr_t callerAddress) {
+}  // namespace
+
+// Out of line in every build: its caller's address is that of the code that
+// widened the double.
+[[gnu::noinline]] Extended detail::fromDoubleSpecial(std::uint64_t bits) {
+  const std::uintptr_t callerAddress = EXTENDED_CALLER_ADDRESS();
   const bool sign = (bits >> 63) != 0;
   const std::uint64_t fraction = bits & fractionMask;
   std::uint16_t flags = 0;
@@ -36,22 +39,6 @@ constexpr std::uint64_t doubleQuietBit = std::uint64_t{1} << 51;
   }
   rules::signalOperation(flags, callerAddress);
   return result;
-}
-
-}  // namespace
-
-Extended fromDouble(double x) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-  const std::uint32_t doubleExponent = static_cast<std::uint32_t>(bits >> 52) & 0x7FF;
-  if (doubleExponent - 1 < static_cast<std::uint32_t>(maxDoubleExponentField - 1)) {
-    // A normal double, exact without flags: the fraction moves up below the
-    // integer bit (where the exponent's low bit lands, set regardless).
-    const std::uint16_t signBit = static_cast<std::uint16_t>((bits >> 48) & 0x8000);
-    return Extended{
-        (bits << 11) | integerBit,
-        static_cast<std::uint16_t>(signBit | (doubleExponent - doubleBias + exponentBias))};
-  }
-  return fromDoubleSpecial(bits, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended
