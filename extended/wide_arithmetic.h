@@ -125,10 +125,13 @@ inline std::uint64_t divide128By64Portable(std::uint64_t high, std::uint64_t low
 // As divide128By64Portable, with the same domain and results: the compiler's
 // 128-bit division where it has that type (on x86-64 the processor's own
 // 128/64 division). The remainder is below the divisor, so its low 64 bits
-// are all of it.
+// are all of it. The compiler's division is a call into its support library
+// (__udivti3), whose 64-bit ARM build carries no branch-target marks: linked
+// in, that one object would take BTI off the whole program, so 64-bit ARM
+// keeps the portable division.
 inline std::uint64_t divide128By64(std::uint64_t high, std::uint64_t low, std::uint64_t divisor,
                                    std::uint64_t& remainder) {
-#ifdef __SIZEOF_INT128__
+#if defined(__SIZEOF_INT128__) && !defined(__aarch64__)
   assert((divisor >> 63) != 0 && high < divisor);
   const auto quotient =
       static_cast<std::uint64_t>(((static_cast<NativeUint128>(high) << 64) | low) / divisor);
