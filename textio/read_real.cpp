@@ -122,13 +122,6 @@ bool takeBufferedToken(TextStream& stream, char* token, int& length) {
 // Digits that always make an integer below 2^64: 10^19 − 1 < 2^64.
 constexpr int maxExactDigits = 19;
 
-// The everyday token, converted where it lies: an optional sign, one or more
-// digits, and optionally a point and one or more digits, at most
-// maxExactDigits digits in all, ended by a blank inside the buffer. Its
-// digits form an exact integer, so textToReal would keep them as one and
-// scale it by the fraction's power of ten, which is what is done here; the
-// stream is left at the blank. Any other token (or none) gives false with
-// nothing consumed.
 // Takes the digits from `next` up to `end` into `whole` (which may wrap
 // round: the caller counts the digits); returns where they stop.
 const std::uint8_t* takeDigits(const std::uint8_t* next, const std::uint8_t* end,
@@ -144,6 +137,13 @@ const std::uint8_t* takeDigits(const std::uint8_t* next, const std::uint8_t* end
   return next;
 }
 
+// The everyday token, converted where it lies: an optional sign, one or more
+// digits, and optionally a point and one or more digits, at most
+// maxExactDigits digits in all, ended by a blank inside the buffer. Its
+// digits form an exact integer, so textToReal would keep them as one and
+// scale it by the fraction's power of ten, which is what is done here; the
+// stream is left at the blank. Any other token (or none) gives false with
+// nothing consumed.
 bool readBufferedDecimal(TextStream& stream, Extended& value) {
   const std::uint8_t* const start = stream.bufPtr + stream.bufPos;
   const std::uint8_t* const end = stream.bufPtr + stream.bufEnd;
