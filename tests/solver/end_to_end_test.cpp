@@ -408,20 +408,25 @@ void standardInputThatNeverEnds() {
 }
 
 // The function of the program's file whose code holds `address` (an error
-// line's address: the low 32 bits of the offset in the image), by its symbol
-// table; empty when none does.
+// line's address: the low 32 bits of the address in the image, as the
+// symbol table gives it): the code symbol that starts nearest below it, since
+// a Windows program's table gives no sizes; empty when none does.
 std::string functionContaining(std::uint32_t address) {
-  FILE* pipe = popen("'" QUADSOLVE_NM "' -C -S --defined-only '" QUADSOLVE_PROGRAM_FILE "'", "r");
+  FILE* pipe = popen("'" QUADSOLVE_NM "' -C --defined-only '" QUADSOLVE_PROGRAM_FILE "'", "r");
   if (pipe == nullptr) return "";
   std::string name;
+  std::uint32_t nearest = 0;
   char line[2048];
   while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    unsigned long long start = 0, size = 0;
+    unsigned long long start = 0;
     char type = 0;
     int consumed = 0;
-    if (std::sscanf(line, "%llx %llx %c %n", &start, &size, &type, &consumed) != 3) continue;
-    if ((type == 't' || type == 'T') && address - (start & 0xFFFFFFFFu) < size)
+    if (std::sscanf(line, "%llx %c %n", &start, &type, &consumed) != 2) continue;
+    const auto low = static_cast<std::uint32_t>(start & 0xFFFFFFFFu);
+    if ((type == 't' || type == 'T') && low <= address && (name.empty() || low > nearest)) {
+      nearest = low;
       name = line + consumed;
+    }
   }
   pclose(pipe);
   return name;
