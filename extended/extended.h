@@ -69,8 +69,15 @@ ValueClass classify(Extended x);
 // field set, integer bit clear) and a pseudo-denormal (field 0, integer bit
 // set) become the normal, denormal or zero that holds exactly their value,
 // with their sign; canonical encodings stay as they are. Exact, no flags.
-// Domain: exponent field below all ones.
-Extended canonical(Extended x);
+// Domain: exponent field below all ones. Inline for an encoding with the
+// integer bit set and a nonzero field, which is canonical already.
+namespace detail {
+Extended canonicalOther(Extended x);
+}  // namespace detail
+inline Extended canonical(Extended x) {
+  if ((x.significand & integerBit) != 0 && x.exponentField() != 0) return x;
+  return detail::canonicalOther(x);
+}
 
 // The 10-byte little-endian memory image: significand, then sign and exponent.
 void toMemoryImage(Extended x, std::uint8_t image[memoryImageSize]);

@@ -13,7 +13,7 @@ ValueClass classify(Extended x) {
   return x.significand == integerBit ? ValueClass::infinity : ValueClass::nan;
 }
 
-Extended canonical(Extended x) {
+Extended detail::canonicalOther(Extended x) {
   assert(x.exponentField() != maxExponentField);
   std::uint16_t field = x.exponentField();
   const std::uint64_t significand = x.significand;

@@ -154,9 +154,7 @@ void realToChars(Extended value, std::int32_t width, std::int32_t decimals, Text
 
   // Non-canonical encodings as the number they hold, so that the arithmetic
   // only ever sees operands it accepts.
-  // (A normal encoding is canonical already.)
-  const bool normal = (value.significand & extended::integerBit) != 0 && value.exponentField() != 0;
-  const Extended magnitude = extended::absolute(normal ? value : extended::canonical(value));
+  const Extended magnitude = extended::absolute(extended::canonical(value));
   if (decimals < 0) {
     fillExponentForm(negative, decimalExponent(magnitude), width, text);
     return;
