@@ -27,6 +27,7 @@
 // SIGINT, SIGTERM and SIGHUP write out the whole lines held, then end the
 // program by the signal.
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "runtime/runtime.h"
@@ -91,9 +92,7 @@ bool equal(const char* text, const char* other) {
 }
 
 std::uint32_t length(const char* text) {
-  std::uint32_t count = 0;
-  while (text[count] != 0) ++count;
-  return count;
+  return static_cast<std::uint32_t>(std::strlen(text));
 }
 
 // A line for standard error, built in one buffer and written with one call,
