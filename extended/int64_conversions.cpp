@@ -56,18 +56,4 @@ std::int64_t toInt64(Extended x) {
   return result;
 }
 
-std::uint64_t toUint64(Extended x) {
-  assert(!x.sign() && x.exponentField() < exponentBias + 63);
-  assert(x.exponentField() == 0 || (x.significand & integerBit) != 0);
-  std::uint16_t flags = 0;
-  // A denormal's field of 0 gives an exponent far below -1: it rounds to 0.
-  const std::uint64_t result =
-      detail::roundToWhole(x.significand, x.exponentField() - exponentBias, flags);
-  // The precision flag, masked by the program, without a call.
-  if (flags != 0 && !detail::raiseMasked(flags)) {
-    rules::signalFlags(flags, EXTENDED_CALLER_ADDRESS());
-  }
-  return result;
-}
-
 }  // namespace extended

@@ -54,15 +54,36 @@ void fillSpecial(const SpecialText& word, std::int32_t width, TextPlace& text) {
   std::memcpy(justify(text, word.length, width), word.chars, word.length);
 }
 
-// Copies `count` digits: the few of an everyday text byte by byte, without
-// the call of a general copy.
-void copyDigits(char* to, const char* from, std::int32_t count) {
-  constexpr std::int32_t fewDigits = 8;
-  if (count > fewDigits) {
-    std::memcpy(to, from, static_cast<std::size_t>(count));
-    return;
+// The length of a fixed-form text and where its digits go, after the
+// spaces of the field.
+char* placeFixed(bool negative, std::int32_t integerDigits, std::int32_t decimals,
+                 std::int32_t width, TextPlace& text) {
+  const std::int32_t length =
+      (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
+  char* out = justify(text, length, width);
+  if (negative) *out++ = '-';
+  return out;
+}
+
+// Fixed form of 18 positions or more: all 18 digits and zeros after them,
+// spelled first and then copied around the point. Domain: exponent 0..35,
+// decimals 0..216, exponent + 1 + decimals at least 18.
+[[gnu::noinline]] void fillLongFixed(bool negative, DecimalScaled scaled, std::int32_t decimals,
+                                     std::int32_t width, TextPlace& text) {
+  char digits[maxDigitCount + 1];
+  generateDigits(scaled.scaled, scaled.exponent + 1 + decimals, digits);
+
+  // The integer digits end at position exponent + 1 and start at position 0
+  // when a scaled value of 10 or more put a "1" there.
+  const std::int32_t first = digits[0] == '1' ? 0 : 1;
+  const std::int32_t integerDigits = scaled.exponent + 2 - first;
+  char* out = placeFixed(negative, integerDigits, decimals, width, text);
+  std::memcpy(out, digits + first, static_cast<std::size_t>(integerDigits));
+  out += integerDigits;
+  if (decimals > 0) {
+    *out++ = '.';
+    std::memcpy(out, digits + scaled.exponent + 2, static_cast<std::size_t>(decimals));
   }
-  for (std::int32_t index = 0; index < count; ++index) to[index] = from[index];
 }
 
 // Fixed form: sign, integer digits, and a point with `decimals` digits when
@@ -71,22 +92,29 @@ void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::
                TextPlace& text) {
   assert(scaled.exponent >= 0 && scaled.exponent <= maxFixedExponent && decimals >= 0 &&
          decimals <= maxDecimals);
-  char digits[maxDigitCount + 1];
-  generateDigits(scaled.scaled, scaled.exponent + 1 + decimals, digits);
+  const std::int32_t count = scaled.exponent + 1 + decimals;
+  if (count >= significantDigits) {
+    fillLongFixed(negative, scaled, decimals, width, text);
+    return;
+  }
 
-  // The integer digits end at position exponent + 1 and start at position 0
-  // when a carry (or a scaled value of 10 or more) put a "1" there.
-  const std::int32_t first = digits[0] == '1' ? 0 : 1;
-  const std::int32_t integerDigits = scaled.exponent + 2 - first;
-  const std::int32_t length =
-      (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
-  char* out = justify(text, length, width);
-  if (negative) *out++ = '-';
-  copyDigits(out, digits + first, integerDigits);
-  out += integerDigits;
+  // Fewer positions, the everyday case: positions 0..count rounded as one
+  // number, split at the point into the integer part (positions 0..exponent
+  // + 1) and the decimals, each spelled straight into its place. The integer
+  // part has exponent + 1 digits, leading zero included, and one more when
+  // position 0 holds "1".
+  const std::uint64_t positions = roundedPositions(scaledInteger(scaled.scaled), count);
+  const std::uint64_t integerPart = divideByPowerOfTen(positions, decimals);
+  const std::uint64_t fraction =
+      positions - integerPart * powersOfTen[static_cast<std::size_t>(decimals)];
+  const std::int32_t integerDigits =
+      scaled.exponent + 1 +
+      (integerPart >= powersOfTen[static_cast<std::size_t>(scaled.exponent + 1)] ? 1 : 0);
+  char* out = placeFixed(negative, integerDigits, decimals, width, text);
+  spellDigits(integerPart, integerDigits, out);
   if (decimals > 0) {
-    *out++ = '.';
-    copyDigits(out, digits + scaled.exponent + 2, decimals);
+    out[integerDigits] = '.';
+    spellDigits(fraction, decimals, out + integerDigits + 1);
   }
 }
 
