@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "exceptions/exception_codes.h"
@@ -160,6 +161,40 @@ TEST_F(ExtendedSmoke, ArithmeticMasked) {
     EXPECT_EQ(result.signExponent, c.expected.signExponent) << c.name;
     EXPECT_EQ(result.significand, c.expected.significand) << c.name;
     EXPECT_EQ(extended::statusFlags(), c.flags) << c.name;
+  }
+  EXPECT_TRUE(traps.empty());
+}
+
+// The fused product-to-integer gives the bits and flags of its two
+// operations, multiply and then the conversion to an integer, each rounding
+// once: zeros, denormals (a tiny product), ties of either rounding, and
+// seeded values in [0, 16) times 10^17, 1 and 3.
+TEST_F(ExtendedSmoke, MultiplyToIntegerIsMultiplyThenConversion) {
+  const Extended factors[] = {extended::exactInteger(100'000'000'000'000'000u), value1, value3};
+  std::vector<Extended> values = {extended::positiveZero,
+                                  smallestDenormal,
+                                  make(false, 0, 0x7FFFFFFFFFFFFFFFu),
+                                  smallestNormal,
+                                  make(false, 0x3FFE, one),
+                                  make(false, 0x4000, 0xA000000000000000u),
+                                  make(false, 0x4002, ~std::uint64_t{0})};
+  std::mt19937_64 draw(29);
+  for (int i = 0; i < 20000; ++i) {
+    const auto field = static_cast<std::uint16_t>(0x3FFF - 80 + static_cast<int>(draw() % 84));
+    values.push_back(make(false, field, draw() | one));
+  }
+  for (const Extended factor : factors) {
+    for (const Extended x : values) {
+      extended::clearStatus();
+      const auto expected =
+          static_cast<std::uint64_t>(extended::toInt64(extended::multiply(x, factor)));
+      const std::uint16_t expectedFlags = extended::statusFlags();
+      extended::clearStatus();
+      ASSERT_EQ(extended::multiplyToUint64(x, factor), expected)
+          << std::hex << x.signExponent << " " << x.significand;
+      ASSERT_EQ(extended::statusFlags(), expectedFlags)
+          << std::hex << x.signExponent << " " << x.significand;
+    }
   }
   EXPECT_TRUE(traps.empty());
 }
@@ -340,7 +375,16 @@ TEST_F(ExtendedSmoke, TrapsWithTheRuntimeControlWord) {
 
 // Every operation whose common path (normal operands) can trap, called from
 // one out-of-line place; the store keeps each call from becoming a jump.
-enum class Call { add, subtract, multiply, divide, squareRoot, roundToInteger, toDouble };
+enum class Call {
+  add,
+  subtract,
+  multiply,
+  divide,
+  squareRoot,
+  roundToInteger,
+  toDouble,
+  multiplyToUint64
+};
 [[gnu::noinline]] void callHere(Call call, Extended a, Extended b) {
   switch (call) {
     case Call::add:
@@ -363,6 +407,9 @@ enum class Call { add, subtract, multiply, divide, squareRoot, roundToInteger, t
       break;
     case Call::toDouble:
       lastSignificand = static_cast<std::uint64_t>(extended::toDouble(a));
+      break;
+    case Call::multiplyToUint64:
+      lastSignificand = extended::multiplyToUint64(a, b);
       break;
   }
 }
@@ -393,6 +440,13 @@ TEST_F(ExtendedSmoke, TrapsFromCommonPathsReportTheCaller) {
        platform::statusFloatInexactResult},
       {"1/3 to double", Call::toDouble, third, value1, precisionUnmasked,
        platform::statusFloatInexactResult},
+      {"1/3 * 5 to integer", Call::multiplyToUint64, third, value5, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"2.5 * 1 to integer", Call::multiplyToUint64, twoAndAHalf, value1, precisionUnmasked,
+       platform::statusFloatInexactResult},
+      {"denormal * 5 to integer", Call::multiplyToUint64, smallestDenormal, value5,
+       static_cast<std::uint16_t>(defaultFpuControlAtLoad & ~extended::flagDenormal),
+       platform::statusFloatDenormalOperand},
       {"largest * 3", Call::multiply, largest, value3, defaultFpuControlAtLoad,
        platform::statusFloatOverflow},
       {"largest + largest", Call::add, largest, largest, defaultFpuControlAtLoad,
