@@ -143,14 +143,7 @@ Extended fromInt64(std::int64_t x);
 // FISTP m64: rounded to nearest even; out of range or NaN is an invalid
 // operation giving the integer indefinite, INT64_MIN.
 std::int64_t toInt64(Extended x);
-// FMUL by a normal factor of at least 1 followed by FISTP m64, for a known
-// domain: x canonical, not negative and finite, and the product below 2^63, so
-// nothing is invalid and nothing overflows. The product is rounded to the
-// 64-bit significand exactly as multiply rounds it (a denormal x can make it
-// tiny), and that rounded value to an integer: two roundings, each to nearest
-// with ties to even. Raises the flags the two operations raise together:
-// denormal for a denormal x, underflow as multiply raises it, and precision
-// when either rounding is inexact; an unmasked one traps once, at the caller.
-std::uint64_t multiplyToUint64(Extended x, Extended factor);
+// A product rounded to an integer, fused for the digit writer
+// (multiplyToUint64): extended/multiply_to_integer.h.
 
 }  // namespace extended

@@ -7,20 +7,21 @@
 #include "textio/number_text.h"
 #include "textio/text_stream.h"
 
-void intToChars(std::int32_t value, std::int32_t width, TextPlace& text) {
+std::int32_t intToChars(std::int32_t value, std::int32_t width, char* chars) {
   // The magnitude as unsigned, so that -2^31 has one too.
   const std::uint32_t magnitude =
       value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
   const int digitCount = decimalDigitCount(magnitude);
-  char* out = justify(text, digitCount + (value < 0 ? 1 : 0), std::min(width, maxCountedLength));
+  const Field field =
+      justify(chars, digitCount + (value < 0 ? 1 : 0), std::min(width, maxCountedLength));
+  char* out = field.text;
   if (value < 0) *out++ = '-';
   spellDigits(magnitude, digitCount, out);
+  return field.length;
 }
 
 void intToText(std::int32_t value, std::int32_t width, CountedText& text) {
-  TextPlace place{text.chars, 0};
-  intToChars(value, width, place);
-  text.length = static_cast<std::uint8_t>(place.length);
+  text.length = static_cast<std::uint8_t>(intToChars(value, width, text.chars));
 }
 
 TextStream& writeInteger(TextStream& stream, std::int32_t value) {
@@ -35,7 +36,7 @@ TextStream& writeInteger(TextStream& stream, std::int32_t value) {
 
 TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width) {
   if (fitsInBuffer(stream, width)) {
-    return buildInBuffer(stream, [&](TextPlace& place) { intToChars(value, width, place); });
+    return buildInBuffer(stream, [&](char* chars) { return intToChars(value, width, chars); });
   }
   CountedText text;
   intToText(value, 0, text);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "extended/extended.h"
+#include "extended/multiply_to_integer.h"
 #include "extended/wide_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/text_stream.h"
@@ -165,28 +166,28 @@ inline std::uint64_t roundedPositions(std::uint64_t scaled, std::int32_t count) 
   return divideByPowerOfTen(scaled + unit / 2, dropped);
 }
 
-// A text being built at `chars`, which has room for maxCountedLength
-// characters: a counted text's, or a stream's buffer.
-struct TextPlace {
-  char* chars;
+// A number's text right-justified in a field, built at `chars`, which has
+// room for maxCountedLength characters (a counted text's, or a stream's
+// buffer): where the text itself goes, after the spaces of the field, and the
+// field's length, the larger of the text's length and the width.
+struct Field {
+  char* text;
   std::int32_t length;
 };
 
-// Sets the text's length to the larger of `length` and `width` (width at most
-// 255), puts the spaces of the field on the left and returns where the
-// `length` characters of the text itself go.
-inline char* justify(TextPlace& text, std::int32_t length, std::int32_t width) {
+// Puts the spaces of a field of `width` (at most 255) for a text of `length`
+// on the left at `chars`.
+inline Field justify(char* chars, std::int32_t length, std::int32_t width) {
   assert(length >= 0 && length <= maxCountedLength && width <= maxCountedLength);
-  const std::int32_t total = width > length ? width : length;
-  text.length = total;
-  if (total == length) return text.chars;
-  std::memset(text.chars, ' ', static_cast<std::size_t>(total - length));
-  return text.chars + (total - length);
+  if (width <= length) return {chars, length};
+  std::memset(chars, ' ', static_cast<std::size_t>(width - length));
+  return {chars + (width - length), width};
 }
 
-// intToText and realToText building their texts at any place.
-void intToChars(std::int32_t value, std::int32_t width, TextPlace& text);
-void realToChars(Extended value, std::int32_t width, std::int32_t decimals, TextPlace& text);
+// intToText and realToText building their texts at any place; they return
+// the length of the field.
+std::int32_t intToChars(std::int32_t value, std::int32_t width, char* chars);
+std::int32_t realToChars(Extended value, std::int32_t width, std::int32_t decimals, char* chars);
 
 // Whether a number's text, right-justified in `width`, can be built straight
 // in the stream's buffer: the stream is writing, the width needs no spaces
@@ -199,11 +200,10 @@ inline bool fitsInBuffer(const TextStream& stream, std::int32_t width) {
 }
 
 // Builds a number's text straight in the stream's buffer (fitsInBuffer) with
-// `build`, called with the place.
+// `build`, called with the place and returning the field's length.
 template <typename Build>
 TextStream& buildInBuffer(TextStream& stream, Build build) {
-  TextPlace place{reinterpret_cast<char*>(stream.bufPtr + stream.bufPos), 0};
-  build(place);
-  stream.bufPos += static_cast<std::uint32_t>(place.length);
+  stream.bufPos +=
+      static_cast<std::uint32_t>(build(reinterpret_cast<char*>(stream.bufPtr + stream.bufPos)));
   return stream;
 }

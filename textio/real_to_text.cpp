@@ -50,26 +50,29 @@ bool below(Extended a, Extended b) {
                                                 : a.significand < b.significand;
 }
 
-void fillSpecial(const SpecialText& word, std::int32_t width, TextPlace& text) {
-  std::memcpy(justify(text, word.length, width), word.chars, word.length);
+std::int32_t fillSpecial(const SpecialText& word, std::int32_t width, char* chars) {
+  const Field field = justify(chars, word.length, width);
+  std::memcpy(field.text, word.chars, word.length);
+  return field.length;
 }
 
-// The length of a fixed-form text and where its digits go, after the
-// spaces of the field.
-char* placeFixed(bool negative, std::int32_t integerDigits, std::int32_t decimals,
-                 std::int32_t width, TextPlace& text) {
+// The field of a fixed-form text, its sign written: the text goes on after
+// the sign.
+Field placeFixed(bool negative, std::int32_t integerDigits, std::int32_t decimals,
+                 std::int32_t width, char* chars) {
   const std::int32_t length =
       (negative ? 1 : 0) + integerDigits + (decimals > 0 ? decimals + 1 : 0);
-  char* out = justify(text, length, width);
-  if (negative) *out++ = '-';
-  return out;
+  Field field = justify(chars, length, width);
+  if (negative) *field.text++ = '-';
+  return field;
 }
 
 // Fixed form of 18 positions or more: all 18 digits and zeros after them,
 // spelled first and then copied around the point. Domain: exponent 0..35,
 // decimals 0..216, exponent + 1 + decimals at least 18.
-[[gnu::noinline]] void fillLongFixed(bool negative, DecimalScaled scaled, std::int32_t decimals,
-                                     std::int32_t width, TextPlace& text) {
+[[gnu::noinline]] std::int32_t fillLongFixed(bool negative, DecimalScaled scaled,
+                                             std::int32_t decimals, std::int32_t width,
+                                             char* chars) {
   char digits[maxDigitCount + 1];
   generateDigits(scaled.scaled, scaled.exponent + 1 + decimals, digits);
 
@@ -77,26 +80,25 @@ char* placeFixed(bool negative, std::int32_t integerDigits, std::int32_t decimal
   // when a scaled value of 10 or more put a "1" there.
   const std::int32_t first = digits[0] == '1' ? 0 : 1;
   const std::int32_t integerDigits = scaled.exponent + 2 - first;
-  char* out = placeFixed(negative, integerDigits, decimals, width, text);
+  const Field field = placeFixed(negative, integerDigits, decimals, width, chars);
+  char* out = field.text;
   std::memcpy(out, digits + first, static_cast<std::size_t>(integerDigits));
   out += integerDigits;
   if (decimals > 0) {
     *out++ = '.';
     std::memcpy(out, digits + scaled.exponent + 2, static_cast<std::size_t>(decimals));
   }
+  return field.length;
 }
 
 // Fixed form: sign, integer digits, and a point with `decimals` digits when
 // decimals is above 0. Domain: exponent 0..35, decimals 0..216.
-void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::int32_t width,
-               TextPlace& text) {
+std::int32_t fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals,
+                       std::int32_t width, char* chars) {
   assert(scaled.exponent >= 0 && scaled.exponent <= maxFixedExponent && decimals >= 0 &&
          decimals <= maxDecimals);
   const std::int32_t count = scaled.exponent + 1 + decimals;
-  if (count >= significantDigits) {
-    fillLongFixed(negative, scaled, decimals, width, text);
-    return;
-  }
+  if (count >= significantDigits) return fillLongFixed(negative, scaled, decimals, width, chars);
 
   // Fewer positions, the everyday case: positions 0..count rounded as one
   // number, split at the point into the integer part (positions 0..exponent
@@ -110,17 +112,19 @@ void fillFixed(bool negative, DecimalScaled scaled, std::int32_t decimals, std::
   const std::int32_t integerDigits =
       scaled.exponent + 1 +
       (integerPart >= powersOfTen[static_cast<std::size_t>(scaled.exponent + 1)] ? 1 : 0);
-  char* out = placeFixed(negative, integerDigits, decimals, width, text);
-  spellDigits(integerPart, integerDigits, out);
+  const Field field = placeFixed(negative, integerDigits, decimals, width, chars);
+  spellDigits(integerPart, integerDigits, field.text);
   if (decimals > 0) {
-    out[integerDigits] = '.';
-    spellDigits(fraction, decimals, out + integerDigits + 1);
+    field.text[integerDigits] = '.';
+    spellDigits(fraction, decimals, field.text + integerDigits + 1);
   }
+  return field.length;
 }
 
 // Exponent form: " d.dddE+eeee" or "-d.dddE-eeee" with 2..18 digits, as many
 // as the width leaves room for.
-void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, TextPlace& text) {
+std::int32_t fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width,
+                              char* chars) {
   // Clamp before subtracting, so that no width can overflow.
   std::int32_t shown;
   if (width < minExponentFormDigits + exponentFormOverhead) {
@@ -146,7 +150,8 @@ void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, T
     first = 0;
   }
 
-  char* out = justify(text, shown + exponentFormOverhead, width);
+  const Field field = justify(chars, shown + exponentFormOverhead, width);
+  char* out = field.text;
   *out++ = negative ? '-' : ' ';
   *out++ = digits[first];
   *out++ = '.';
@@ -157,45 +162,32 @@ void fillExponentForm(bool negative, DecimalScaled scaled, std::int32_t width, T
   const std::int32_t magnitude = exponent >= 0 ? exponent : -exponent;
   assert(magnitude < 10000);
   spellDigits(static_cast<std::uint64_t>(magnitude), exponentFieldDigits, out);
+  return field.length;
 }
 
 }  // namespace
 
 void realToText(Extended value, std::int32_t width, std::int32_t decimals, CountedText& text) {
-  TextPlace place{text.chars, 0};
-  realToChars(value, width, decimals, place);
-  text.length = static_cast<std::uint8_t>(place.length);
+  text.length = static_cast<std::uint8_t>(realToChars(value, width, decimals, text.chars));
 }
 
-void realToChars(Extended value, std::int32_t width, std::int32_t decimals, TextPlace& text) {
+std::int32_t realToChars(Extended value, std::int32_t width, std::int32_t decimals, char* chars) {
   width = std::min(width, maxCountedLength);
   const bool negative = value.sign();
 
   if (value.exponentField() == extended::maxExponentField) {
     if (value.significand == extended::integerBit) {
-      fillSpecial(negative ? negativeInfinityText : positiveInfinityText, width, text);
-    } else {
-      fillSpecial(nanText, width, text);
+      return fillSpecial(negative ? negativeInfinityText : positiveInfinityText, width, chars);
     }
-    return;
+    return fillSpecial(nanText, width, chars);
   }
 
   // Non-canonical encodings as the number they hold, so that the arithmetic
   // only ever sees operands it accepts.
   const Extended magnitude = extended::absolute(extended::canonical(value));
-  if (decimals < 0) {
-    fillExponentForm(negative, decimalExponent(magnitude), width, text);
-    return;
-  }
-  decimals = std::min(decimals, maxDecimals);
-  if (below(magnitude, unscaledLimit)) {
-    fillFixed(negative, DecimalScaled{0, magnitude}, decimals, width, text);
-    return;
-  }
-  const DecimalScaled scaled = decimalExponent(magnitude);
-  if (scaled.exponent > maxFixedExponent) {
-    fillExponentForm(negative, scaled, width, text);
-  } else {
-    fillFixed(negative, scaled, decimals, width, text);
-  }
+  if (decimals < 0) return fillExponentForm(negative, decimalExponent(magnitude), width, chars);
+  const DecimalScaled scaled =
+      below(magnitude, unscaledLimit) ? DecimalScaled{0, magnitude} : decimalExponent(magnitude);
+  if (scaled.exponent > maxFixedExponent) return fillExponentForm(negative, scaled, width, chars);
+  return fillFixed(negative, scaled, std::min(decimals, maxDecimals), width, chars);
 }

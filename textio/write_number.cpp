@@ -20,13 +20,24 @@ TextStream& writePadded(TextStream& stream, const CountedText& text, std::int32_
   return writeBytes(stream, text.chars, text.length);
 }
 
+namespace {
+
+// writeReal through a counted text, for a field wider than a counted text or a
+// buffer without room for the longest text.
+[[gnu::noinline]] TextStream& writeRealThroughText(TextStream& stream, Extended value,
+                                                   std::int32_t width, std::int32_t decimals) {
+  CountedText text;
+  realToText(value, width, decimals, text);
+  return writePadded(stream, text, width);
+}
+
+}  // namespace
+
 TextStream& writeReal(TextStream& stream, Extended value, std::int32_t width,
                       std::int32_t decimals) {
   if (fitsInBuffer(stream, width)) {
     return buildInBuffer(stream,
-                         [&](TextPlace& place) { realToChars(value, width, decimals, place); });
+                         [&](char* chars) { return realToChars(value, width, decimals, chars); });
   }
-  CountedText text;
-  realToText(value, width, decimals, text);
-  return writePadded(stream, text, width);
+  return writeRealThroughText(stream, value, width, decimals);
 }

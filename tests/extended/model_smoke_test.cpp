@@ -14,6 +14,7 @@
 #include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
+#include "extended/multiply_to_integer.h"
 #include "extended/wide_arithmetic.h"
 #include "runtime/runtime_internal.h"
 
