@@ -44,8 +44,9 @@ void signalForCaller(std::uint16_t flags);
 // operations raise together: denormal for a denormal x, underflow as multiply
 // raises it, and precision when either rounding is inexact; an unmasked one
 // traps once. Domain: x canonical, not negative and finite; factor normal, at
-// least 1; the product below 2^63, so nothing is invalid or overflows.
-inline std::uint64_t multiplyToUint64(Extended x, Extended factor) {
+// least 1; the product below 2^63, so nothing is invalid or overflows. Always
+// inline, in every build, so that the out-of-line parts name its caller.
+[[gnu::always_inline]] inline std::uint64_t multiplyToUint64(Extended x, Extended factor) {
   assert(!x.sign() && x.exponentField() != maxExponentField);
   assert(x.exponentField() == 0 || (x.significand & integerBit) != 0);
   assert(!factor.sign() && (factor.significand & integerBit) != 0 &&
