@@ -34,11 +34,22 @@ TextStream& writeInteger(TextStream& stream, std::int32_t value) {
   return writeInteger(stream, value, 0);
 }
 
+namespace {
+
+// writeInteger through a counted text, for a field wider than a counted text
+// or a buffer without room for the longest text.
+[[gnu::noinline]] TextStream& writeIntegerThroughText(TextStream& stream, std::int32_t value,
+                                                      std::int32_t width) {
+  CountedText text;
+  intToText(value, 0, text);
+  return writePadded(stream, text, width);
+}
+
+}  // namespace
+
 TextStream& writeInteger(TextStream& stream, std::int32_t value, std::int32_t width) {
   if (fitsInBuffer(stream, width)) {
     return buildInBuffer(stream, [&](char* chars) { return intToChars(value, width, chars); });
   }
-  CountedText text;
-  intToText(value, 0, text);
-  return writePadded(stream, text, width);
+  return writeIntegerThroughText(stream, value, width);
 }

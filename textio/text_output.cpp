@@ -94,7 +94,10 @@ TextStream& writeSpaces(TextStream& stream, std::int32_t count) {
   return stream;
 }
 
-TextStream& writeChar(TextStream& stream, std::uint8_t byte) {
+namespace {
+
+// writeChar for a stream not yet writing or a full buffer.
+[[gnu::noinline]] TextStream& writeCharOtherwise(TextStream& stream, std::uint8_t byte) {
   if (stream.mode != modeOutput && !ensureOutput(stream)) return stream;
   if (stream.bufPos >= stream.bufSize) {
     const std::uint32_t code = stream.transferOp(stream);
@@ -107,6 +110,18 @@ TextStream& writeChar(TextStream& stream, std::uint8_t byte) {
   stream.bufPtr[stream.bufPos] = byte;
   stream.bufPos += 1;
   return stream;
+}
+
+}  // namespace
+
+TextStream& writeChar(TextStream& stream, std::uint8_t byte) {
+  // A writing stream with room, the usual case, without a call.
+  if (stream.mode == modeOutput && stream.bufPos < stream.bufSize) {
+    stream.bufPtr[stream.bufPos] = byte;
+    stream.bufPos += 1;
+    return stream;
+  }
+  return writeCharOtherwise(stream, byte);
 }
 
 TextStream& writeLine(TextStream& stream) {
