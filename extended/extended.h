@@ -13,6 +13,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "extended/fpu_state.h"
+
 // An extended value: sign bit, 15-bit exponent field (bias 16383) and a 64-bit
 // significand whose top bit is the explicit integer bit.
 struct Extended {
@@ -53,6 +55,56 @@ inline constexpr Extended positiveZero = make(false, 0, 0);
 inline constexpr Extended negativeZero = make(true, 0, 0);
 inline constexpr Extended positiveInfinity = make(false, maxExponentField, integerBit);
 inline constexpr Extended negativeInfinity = make(true, maxExponentField, integerBit);
+
+// What the operations share, and what the inline parts of compare and
+// toDouble below need: the operand tests, the rounding rule and the double
+// format.
+namespace detail {
+
+// True for a normal value (exponent field 1..32766, integer bit set): the
+// common case that every operation takes without further classification.
+inline bool isNormal(Extended x) {
+  return (x.significand & integerBit) != 0 &&
+         static_cast<std::uint16_t>(x.exponentField() - 1u) < maxExponentField - 1u;
+}
+
+// True for +0 and −0.
+inline bool isZero(Extended x) {
+  return x.exponentField() == 0 && x.significand == 0;
+}
+
+// One half of a unit, as left-aligned round bits.
+inline constexpr std::uint64_t roundHalfway = std::uint64_t{1} << 63;
+
+// Round to nearest, ties to even: true when the kept bits go up by one unit.
+// `roundBits` is left-aligned: its top bit is the round bit.
+constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
+  return roundBits > roundHalfway || (roundBits == roundHalfway && (kept & 1) != 0);
+}
+
+// The IEEE double format, as the processor stores it.
+inline constexpr int doubleDroppedBits = 11;  // 64 − 53
+inline constexpr std::uint64_t doubleDroppedMask = (std::uint64_t{1} << doubleDroppedBits) - 1;
+inline constexpr std::int32_t doubleExponentOffset = exponentBias - 1023;
+inline constexpr std::int32_t maxDoubleExponent = 0x7FE;
+
+// The top 53 bits of `significand`, rounded to nearest even by the bits below
+// them and by `extra` (sticky only); 2^53 after a carry out of the top.
+inline std::uint64_t roundToDoubleSignificand(std::uint64_t significand, std::uint64_t extra) {
+  const std::uint64_t kept = significand >> doubleDroppedBits;
+  const std::uint64_t roundBits =
+      (significand << (64 - doubleDroppedBits)) | (extra != 0 ? 1u : 0u);
+  return roundsUp(kept, roundBits) ? kept + 1 : kept;
+}
+
+// The bits of a normal double from its biased exponent (1..2046) and a rounded
+// significand of 2^52..2^53: a carry to 2^53 moves into the exponent field.
+inline std::uint64_t packDouble(bool sign, std::int32_t doubleExponent, std::uint64_t significand) {
+  return (sign ? std::uint64_t{1} << 63 : 0) +
+         (static_cast<std::uint64_t>(doubleExponent - 1) << 52) + significand;
+}
+
+}  // namespace detail
 
 enum class ValueClass {
   zero,
@@ -102,7 +154,38 @@ constexpr Extended absolute(Extended x) {
 // Ordered comparison (FCOM): a NaN operand is an invalid operation and gives
 // `unordered`; -0 equals +0.
 enum class Comparison { less, equal, greater, unordered };
-Comparison compare(Extended a, Extended b);
+
+namespace detail {
+// Orders magnitudes of supported non-NaN encodings: a pseudo-denormal has the
+// scale of exponent field 1, like the smallest normals.
+inline bool magnitudeLess(Extended a, Extended b) {
+  const std::uint16_t exponentA = a.exponentField() == 0 ? 1 : a.exponentField();
+  const std::uint16_t exponentB = b.exponentField() == 0 ? 1 : b.exponentField();
+  return exponentA < exponentB || (exponentA == exponentB && a.significand < b.significand);
+}
+
+// The order of two supported non-NaN encodings; −0 equals +0.
+inline Comparison orderOf(Extended a, Extended b) {
+  if (isZero(a) && isZero(b)) return Comparison::equal;
+  if (a.sign() != b.sign()) return a.sign() ? Comparison::less : Comparison::greater;
+  if (magnitudeLess(a, b)) return a.sign() ? Comparison::greater : Comparison::less;
+  if (magnitudeLess(b, a)) return a.sign() ? Comparison::less : Comparison::greater;
+  return Comparison::equal;
+}
+
+// compare for operands that are not both normal or zero. Out of line in every
+// build: its caller's address is that of the code that compared.
+Comparison compareOther(Extended a, Extended b);
+}  // namespace detail
+
+// Inline for normal values and zeros, which raise no flags: against a
+// constant zero, a test of the sign.
+inline Comparison compare(Extended a, Extended b) {
+  if ((detail::isNormal(a) || detail::isZero(a)) && (detail::isNormal(b) || detail::isZero(b))) {
+    return detail::orderOf(a, b);
+  }
+  return detail::compareOther(a, b);
+}
 
 // FRNDINT: to an integer, ties to even.
 Extended roundToInteger(Extended x);
@@ -134,9 +217,26 @@ inline Extended fromDouble(double x) {
   }
   return detail::fromDoubleSpecial(bits);
 }
+namespace detail {
+// toDouble for what its inline part does not finish: values outside the
+// normal doubles below the largest binade, and inexact ones with the
+// precision exception unmasked. Out of line in every build: its caller's
+// address is that of the code that stored.
+double toDoubleOther(Extended x);
+}  // namespace detail
+
 // FST m64: rounding to the nearest IEEE double (53 bits, gradual underflow);
-// an out-of-range value overflows.
-double toDouble(Extended x);
+// an out-of-range value overflows. Inline for a normal value that stays a
+// normal double, even after a carry, when it is exact or precision is masked.
+inline double toDouble(Extended x) {
+  const std::int32_t doubleExponent = x.exponentField() - detail::doubleExponentOffset;
+  if (detail::isNormal(x) && doubleExponent >= 1 && doubleExponent < detail::maxDoubleExponent &&
+      ((x.significand & detail::doubleDroppedMask) == 0 || detail::raiseMasked(flagPrecision))) {
+    return std::bit_cast<double>(detail::packDouble(
+        x.sign(), doubleExponent, detail::roundToDoubleSignificand(x.significand, 0)));
+  }
+  return detail::toDoubleOther(x);
+}
 
 // FILD m64: exact.
 Extended fromInt64(std::int64_t x);

@@ -22,7 +22,7 @@ struct Unpacked {
   std::uint64_t significand = 0;
 };
 
-// Unpacks a normal value (see isNormal in operands.h): nothing to normalize.
+// Unpacks a normal value (see isNormal in extended.h): nothing to normalize.
 inline Unpacked unpackNormal(Extended x) {
   return Unpacked{x.sign(), x.exponentField(), x.significand};
 }
@@ -60,15 +60,6 @@ inline void normalize(std::int32_t& exponent, std::uint64_t& significand, std::u
 // underflow possible), kept out of line.
 Extended roundAndPackOutOfRange(bool sign, std::int32_t exponent, std::uint64_t significand,
                                 std::uint64_t extra, std::uint16_t& flags);
-
-// One half of a unit, as left-aligned round bits.
-inline constexpr std::uint64_t roundHalfway = std::uint64_t{1} << 63;
-
-// Round to nearest, ties to even: true when the kept bits go up by one unit.
-// `roundBits` is left-aligned: its top bit is the round bit.
-constexpr bool roundsUp(std::uint64_t kept, std::uint64_t roundBits) {
-  return roundBits > roundHalfway || (roundBits == roundHalfway && (kept & 1) != 0);
-}
 
 // The integer nearest to significand · 2^(unbiased − 63), ties to even, for an
 // unbiased exponent below 63 (below 0 the value is under 1); adds precision to
@@ -156,28 +147,6 @@ inline Extended normalizeRoundPackAndSignal(bool sign, std::int32_t exponent,
 // is packed as +0 or −0 by `sign`, without flags).
 Extended normalizeRoundAndPack(bool sign, std::int32_t exponent, std::uint64_t significand,
                                std::uint64_t extra, std::uint16_t& flags);
-
-// The IEEE double format, as the processor stores it.
-inline constexpr int doubleDroppedBits = 11;  // 64 − 53
-inline constexpr std::uint64_t doubleDroppedMask = (std::uint64_t{1} << doubleDroppedBits) - 1;
-inline constexpr std::int32_t doubleExponentOffset = exponentBias - 1023;
-inline constexpr std::int32_t maxDoubleExponent = 0x7FE;
-
-// The top 53 bits of `significand`, rounded to nearest even by the bits below
-// them and by `extra` (sticky only); 2^53 after a carry out of the top.
-inline std::uint64_t roundToDoubleSignificand(std::uint64_t significand, std::uint64_t extra) {
-  const std::uint64_t kept = significand >> doubleDroppedBits;
-  const std::uint64_t roundBits =
-      (significand << (64 - doubleDroppedBits)) | (extra != 0 ? 1u : 0u);
-  return roundsUp(kept, roundBits) ? kept + 1 : kept;
-}
-
-// The bits of a normal double from its biased exponent (1..2046) and a rounded
-// significand of 2^52..2^53: a carry to 2^53 moves into the exponent field.
-inline std::uint64_t packDouble(bool sign, std::int32_t doubleExponent, std::uint64_t significand) {
-  return (sign ? std::uint64_t{1} << 63 : 0) +
-         (static_cast<std::uint64_t>(doubleExponent - 1) << 52) + significand;
-}
 
 // Rounds the same kind of value to an IEEE double (53 bits) and returns its
 // bits; `exponent` is biased as for the 80-bit format. Raises the flags of the

@@ -3,17 +3,13 @@
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "extended/fpu_state.h"
-#include "extended/operands.h"
 #include "extended/round_and_pack.h"
 #include "extended/x87_rules.h"
 
 namespace extended {
-namespace {
 
-// The stores that toDouble does not finish itself: values outside the normal
-// doubles below the largest binade, and inexact ones with the precision
-// exception unmasked.
-[[gnu::noinline]] double toDoubleGeneral(Extended x, std::uintptr_t callerAddress) {
+[[gnu::noinline]] double detail::toDoubleOther(Extended x) {
+  const std::uintptr_t callerAddress = EXTENDED_CALLER_ADDRESS();
   constexpr std::uint64_t signBit = std::uint64_t{1} << 63;
   constexpr std::uint64_t infinityBits = std::uint64_t{0x7FF} << 52;
   constexpr std::uint64_t indefiniteBits = 0xFFF8000000000000u;
@@ -38,28 +34,13 @@ namespace {
       break;
     case ValueClass::normal:
     case ValueClass::denormal: {
-      const detail::Unpacked u = detail::unpackFinite(x);
-      bits = detail::roundAndPackDouble(u.sign, u.exponent, u.significand, 0, flags);
+      const Unpacked u = unpackFinite(x);
+      bits = roundAndPackDouble(u.sign, u.exponent, u.significand, 0, flags);
       break;
     }
   }
   rules::signalOperation(flags, callerAddress);
   return std::bit_cast<double>(bits);
-}
-
-}  // namespace
-
-// A store to a 64-bit memory operand: no denormal-operand check.
-double toDouble(Extended x) {
-  const std::int32_t doubleExponent = x.exponentField() - detail::doubleExponentOffset;
-  if (detail::isNormal(x) && doubleExponent >= 1 && doubleExponent < detail::maxDoubleExponent) {
-    // A normal double, even after a carry: no overflow or underflow.
-    if ((x.significand & detail::doubleDroppedMask) == 0 || detail::raiseMasked(flagPrecision)) {
-      return std::bit_cast<double>(detail::packDouble(
-          x.sign(), doubleExponent, detail::roundToDoubleSignificand(x.significand, 0)));
-    }
-  }
-  return toDoubleGeneral(x, EXTENDED_CALLER_ADDRESS());
 }
 
 }  // namespace extended

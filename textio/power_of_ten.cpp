@@ -19,10 +19,9 @@ Extended applyPowerOfTen(Extended x, std::int32_t k) {
   return x;
 }
 
-}  // namespace
-
-Extended scaleByPowerOfTen(Extended x, std::int32_t n) {
-  if (n == 0) return x;
+// scaleByPowerOfTen for the magnitudes that take more than one table entry,
+// or none. Out of line, so that the everyday case keeps a small frame.
+[[gnu::noinline]] Extended scaleByComposedPower(Extended x, std::int32_t n) {
   if (n > 0) {
     // Beyond the tables' reach: infinity, but a zero stays what it is.
     if (n >= pow10ScaleLimit) {
@@ -33,4 +32,19 @@ Extended scaleByPowerOfTen(Extended x, std::int32_t n) {
   // n = -2^31 has no 32-bit magnitude: it is out of range like every n <= -5120.
   if (n <= -pow10ScaleLimit) return extended::positiveZero;
   return applyPowerOfTen<extended::divide>(x, -n);
+}
+
+}  // namespace
+
+Extended scaleByPowerOfTen(Extended x, std::int32_t n) {
+  if (n == 0) return x;
+  if (n <= -pow10SmallCount || n >= pow10SmallCount) return scaleByComposedPower(x, n);
+  // The everyday case, a short fraction or a small decimal exponent: one
+  // table entry.
+  const Extended scaled =
+      n > 0 ? extended::multiply(x, pow10Small[n]) : extended::divide(x, pow10Small[-n]);
+  // Keeps the operation from becoming a tail call, whose return address, the
+  // one a trap reports, would lie in the caller instead of here.
+  __asm__ __volatile__("" ::: "memory");
+  return scaled;
 }
