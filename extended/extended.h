@@ -174,13 +174,14 @@ inline Comparison orderOf(Extended a, Extended b) {
 }
 
 // compare for operands that are not both normal or zero. Out of line in every
-// build: its caller's address is that of the code that compared.
+// build, and compare is inlined in every build: its caller's address is that
+// of the code that compared.
 Comparison compareOther(Extended a, Extended b);
 }  // namespace detail
 
 // Inline for normal values and zeros, which raise no flags: against a
 // constant zero, a test of the sign.
-inline Comparison compare(Extended a, Extended b) {
+[[gnu::always_inline]] inline Comparison compare(Extended a, Extended b) {
   if ((detail::isNormal(a) || detail::isZero(a)) && (detail::isNormal(b) || detail::isZero(b))) {
     return detail::orderOf(a, b);
   }
@@ -199,7 +200,7 @@ Extended fromDoubleSpecial(std::uint64_t bits);
 // FLD m64: exact widening of an IEEE double. Inline for the normal doubles,
 // which are exact without flags: the fraction moves up below the integer bit
 // (where the exponent's low bit lands, set regardless).
-inline Extended fromDouble(double x) {
+[[gnu::always_inline]] inline Extended fromDouble(double x) {
   constexpr std::uint32_t doubleExponentField = 0x7FF;
   constexpr std::int32_t doubleBias = 1023;
   constexpr int doubleFractionBits = 52;
@@ -220,15 +221,16 @@ inline Extended fromDouble(double x) {
 namespace detail {
 // toDouble for what its inline part does not finish: values outside the
 // normal doubles below the largest binade, and inexact ones with the
-// precision exception unmasked. Out of line in every build: its caller's
-// address is that of the code that stored.
+// precision exception unmasked. Out of line in every build, and toDouble is
+// inlined in every build: its caller's address is that of the code that
+// stored.
 double toDoubleOther(Extended x);
 }  // namespace detail
 
 // FST m64: rounding to the nearest IEEE double (53 bits, gradual underflow);
 // an out-of-range value overflows. Inline for a normal value that stays a
 // normal double, even after a carry, when it is exact or precision is masked.
-inline double toDouble(Extended x) {
+[[gnu::always_inline]] inline double toDouble(Extended x) {
   const std::int32_t doubleExponent = x.exponentField() - detail::doubleExponentOffset;
   if (detail::isNormal(x) && doubleExponent >= 1 && doubleExponent < detail::maxDoubleExponent &&
       ((x.significand & detail::doubleDroppedMask) == 0 || detail::raiseMasked(flagPrecision))) {

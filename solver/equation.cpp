@@ -21,19 +21,22 @@ double c;
 double x1;  // the root computed with +√D (the only root in the one-root cases)
 double x2;  // the root computed with −√D
 
-Extended load(double value) {
+// The loads, stores and tests with zero are inlined where the formulas use
+// them, in every build, as their common cases are a few instructions and a
+// trap in them reports the solver's own code.
+[[gnu::always_inline]] inline Extended load(double value) {
   return extended::fromDouble(value);
 }
 
 // Rounds to the nearest double; a value beyond the double range traps (205).
-double store(Extended value) {
+[[gnu::always_inline]] inline double store(Extended value) {
   return extended::toDouble(value);
 }
 
 // An ordered comparison with zero (FCOM), not a bit test: -0 equals +0, and
 // it raises what a comparison raises (denormal operand; invalid operation for
 // a NaN).
-bool equalsZero(Extended value) {
+[[gnu::always_inline]] inline bool equalsZero(Extended value) {
   return extended::compare(value, zero) == extended::Comparison::equal;
 }
 

@@ -374,8 +374,9 @@ TEST_F(ExtendedSmoke, TrapsWithTheRuntimeControlWord) {
   EXPECT_LT(traps[0].address, start + 4096);
 }
 
-// Every operation whose common path (normal operands) can trap, called from
-// one out-of-line place; the store keeps each call from becoming a jump.
+// Every operation whose common path (normal operands) can trap, and those
+// whose common path is inline, called from one out-of-line place; the store
+// keeps each call from becoming a jump.
 enum class Call {
   add,
   subtract,
@@ -384,7 +385,8 @@ enum class Call {
   squareRoot,
   roundToInteger,
   toDouble,
-  multiplyToUint64
+  multiplyToUint64,
+  compare
 };
 [[gnu::noinline]] void callHere(Call call, Extended a, Extended b) {
   switch (call) {
@@ -411,6 +413,9 @@ enum class Call {
       break;
     case Call::multiplyToUint64:
       lastSignificand = extended::multiplyToUint64(a, b);
+      break;
+    case Call::compare:
+      lastSignificand = static_cast<std::uint64_t>(extended::compare(a, b));
       break;
   }
 }
@@ -454,6 +459,8 @@ TEST_F(ExtendedSmoke, TrapsFromCommonPathsReportTheCaller) {
        platform::statusFloatOverflow},
       {"largest to double", Call::toDouble, largest, value1, defaultFpuControlAtLoad,
        platform::statusFloatOverflow},
+      {"NaN compared", Call::compare, value1, quietNaN, defaultFpuControlAtLoad,
+       platform::statusFloatInvalidOperation},
   };
   const auto start = reinterpret_cast<std::uintptr_t>(&callHere);
   for (const Case& c : cases) {
