@@ -61,7 +61,9 @@ bool magnitudeLess(const Unpacked& a, const Unpacked& b) {
 }
 
 // Operands that are not both normal: NaNs, infinities, zeros, denormals.
-[[gnu::noinline]] Extended addSpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
+// Cold: compiled for size, as the everyday operands never come here.
+[[gnu::noinline, gnu::cold]] Extended addSpecial(Extended a, Extended b,
+                                                 std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
   std::uint16_t flags = 0;

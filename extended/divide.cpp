@@ -43,7 +43,9 @@ inline Extended divideFinite(detail::Unpacked a, detail::Unpacked b, std::uint16
 }
 
 // Operands that are not both normal: NaNs, infinities, zeros, denormals.
-[[gnu::noinline]] Extended divideSpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
+// Cold: compiled for size, as the everyday operands never come here.
+[[gnu::noinline, gnu::cold]] Extended divideSpecial(Extended a, Extended b,
+                                                    std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
   std::uint16_t flags = 0;

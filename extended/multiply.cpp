@@ -24,7 +24,9 @@ inline Extended multiplyFinite(detail::Unpacked a, detail::Unpacked b, std::uint
 }
 
 // Operands that are not both normal: NaNs, infinities, zeros, denormals.
-[[gnu::noinline]] Extended multiplySpecial(Extended a, Extended b, std::uintptr_t callerAddress) {
+// Cold: compiled for size, as the everyday operands never come here.
+[[gnu::noinline, gnu::cold]] Extended multiplySpecial(Extended a, Extended b,
+                                                      std::uintptr_t callerAddress) {
   const ValueClass ca = classify(a);
   const ValueClass cb = classify(b);
   std::uint16_t flags = 0;

@@ -90,8 +90,9 @@ inline Extended squareRootFinite(detail::Unpacked x, std::uint16_t flags,
                                     callerAddress);
 }
 
-// Operands other than positive normal values.
-[[gnu::noinline]] Extended squareRootSpecial(Extended x, std::uintptr_t callerAddress) {
+// Operands other than positive normal values. Cold: compiled for size, as
+// the everyday operands never come here.
+[[gnu::noinline, gnu::cold]] Extended squareRootSpecial(Extended x, std::uintptr_t callerAddress) {
   const ValueClass c = classify(x);
   std::uint16_t flags = 0;
   Extended result = x;  // zeros and +infinity

@@ -46,7 +46,9 @@ void spellAllPositions(std::uint64_t scaled, char* digits) {
 
 }  // namespace
 
-void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {
+// Cold: compiled for size, as the everyday fixed form spells its digits
+// itself (number_text.h).
+[[gnu::cold]] void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {
   assert(scaled < 2 * positionZeroUnit && count >= 1 && count <= maxDigitCount);
   if (count < significantDigits) {
     spellDigits(roundedPositions(scaled, count), count + 1, digits);
