@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "gtest/gtest.h"
 
@@ -100,7 +101,10 @@ Terminal makeTerminal() {
   mode.c_cc[VMIN] = 1;
   mode.c_cc[VTIME] = 0;
   ::tcsetattr(slave, TCSANOW, &mode);
-  return Terminal{Descriptor(aboveStandard(master)), Descriptor(aboveStandard(slave))};
+  Terminal terminal{Descriptor(aboveStandard(master)), Descriptor(aboveStandard(slave))};
+  for (const int fd : {terminal.master.get(), terminal.slave.get()})
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return terminal;
 }
 
 void writeAll(int fd, const std::string& bytes) {
@@ -139,6 +143,23 @@ std::string readToEnd(int fd) {
     got.append(chunk, static_cast<std::size_t>(n));
   }
   return got;
+}
+
+std::string readTerminalUntilChildEnds(Terminal& terminal, pid_t child, int& status,
+                                       int timeoutMs) {
+  // Read on a thread of its own, so that a child that writes more than the
+  // terminal holds is not left waiting for room while this one waits for it.
+  std::string output;
+  std::thread reader([&] { output = readToEnd(terminal.master.get()); });
+  status = waitForChild(child, timeoutMs);
+  terminal.slave.reset();
+  reader.join();
+  return output;
+}
+
+std::string drainTerminal(Terminal& terminal) {
+  terminal.slave.reset();
+  return readToEnd(terminal.master.get());
 }
 
 StandardDescriptors::StandardDescriptors() {

@@ -50,12 +50,27 @@ Pipe makePipe();
 
 // A pseudo-terminal whose slave side is in raw mode: no echo, no LF to CR LF,
 // no signal keys (so byte 26 is data), reads return as soon as a byte is there.
-// Both descriptors are -1 where the system offers no pseudo-terminals.
+// Both descriptors close on exec, as the pipes do: a program started meanwhile
+// for another test holds no end of this terminal. Both are -1 where the system
+// offers no pseudo-terminals.
 struct Terminal {
   Descriptor master;
   Descriptor slave;
 };
 Terminal makeTerminal();
+
+// The output of a child that writes to the slave side of `terminal`, read
+// while the child runs and until everything it wrote has arrived. The caller
+// still holds `terminal.slave`: the master reports the end (EIO) once the
+// last slave descriptor is closed, so the parent's is closed only after the
+// child has been waited for, and that end then comes after every byte the
+// child wrote, whatever the scheduling. `status` receives the wait status;
+// a child that runs longer than `timeoutMs` is killed (waitForChild).
+std::string readTerminalUntilChildEnds(Terminal& terminal, pid_t child, int& status,
+                                       int timeoutMs = 10000);
+// What is left on the master of a terminal whose child has been waited for:
+// closes the slave (the caller's, the last one) and reads until the end.
+std::string drainTerminal(Terminal& terminal);
 
 // Writes all bytes; fails the test on error.
 void writeAll(int fd, const std::string& bytes);

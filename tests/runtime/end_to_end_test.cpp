@@ -44,13 +44,12 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
   // The descriptor that becomes standard output, and the parent's end of it.
   Descriptor outWrite;
   Descriptor outRead;
+  testing_support::Terminal terminal;
   const bool toFile = output == Output::file || output == Output::fileWithoutRoom;
   if (toFile) {
     outWrite = testing_support::temporaryFile();
   } else if (output == Output::terminal) {
-    testing_support::Terminal terminal = testing_support::makeTerminal();
-    outWrite = std::move(terminal.slave);
-    outRead = std::move(terminal.master);
+    terminal = testing_support::makeTerminal();
   } else if (output != Output::closed) {
     testing_support::Pipe out = testing_support::makePipe();
     outWrite = std::move(out.writeEnd);
@@ -63,6 +62,7 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
   for (std::string& text : argvText) argv.push_back(text.data());
   argv.push_back(nullptr);
 
+  const int outEnd = output == Output::terminal ? terminal.slave.get() : outWrite.get();
   const pid_t child = testing_support::startChild([&] {
     const int nullInput = open("/dev/null", O_RDONLY);
     if (nullInput < 0 || dup2(nullInput, STDIN_FILENO) < 0 ||
@@ -71,12 +71,13 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
     }
     if (output == Output::closed) {
       close(STDOUT_FILENO);
-    } else if (dup2(outWrite.get(), STDOUT_FILENO) < 0) {
+    } else if (dup2(outEnd, STDOUT_FILENO) < 0) {
       return 126;
     }
     // Only the standard descriptors go to the probe.
-    if (outRead.get() >= 0) close(outRead.get());
-    if (outWrite.get() > STDERR_FILENO) close(outWrite.get());
+    for (const int fd : {outRead.get(), terminal.master.get(), outEnd}) {
+      if (fd > STDERR_FILENO) close(fd);
+    }
     if (output == Output::fileWithoutRoom) {
       signal(SIGXFSZ, SIG_DFL);  // the program itself must keep it from ending the run
       const rlimit noRoom{0, 0};
@@ -91,9 +92,15 @@ ProbeRun runProbe(const std::vector<std::string>& arguments, Output output) {
   if (!toFile) outWrite.reset();
 
   ProbeRun run;
-  if (outRead.get() >= 0) run.out = testing_support::readToEnd(outRead.get());
-  run.err = testing_support::readToEnd(err.readEnd.get());
-  const int status = testing_support::waitForChild(child);
+  int status = 0;
+  if (output == Output::terminal) {
+    run.out = testing_support::readTerminalUntilChildEnds(terminal, child, status);
+    run.err = testing_support::readToEnd(err.readEnd.get());
+  } else {
+    if (outRead.get() >= 0) run.out = testing_support::readToEnd(outRead.get());
+    run.err = testing_support::readToEnd(err.readEnd.get());
+    status = testing_support::waitForChild(child);
+  }
   run.exited = WIFEXITED(status);
   run.exitCode = run.exited ? WEXITSTATUS(status) : -1;
   run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -185,21 +185,27 @@ RunResult runProgram(const std::string& input, Channel in, Channel out,
   // Standard output, and the parent's end of it.
   testing_support::Descriptor standardOutput;
   testing_support::Descriptor reader;
+  testing_support::Terminal terminal;
   if (out == Channel::file) {
     standardOutput = testing_support::temporaryFile();
   } else if (out == Channel::terminal) {
-    testing_support::Terminal terminal = testing_support::makeTerminal();
-    standardOutput = std::move(terminal.slave);
-    reader = std::move(terminal.master);
+    terminal = testing_support::makeTerminal();
   } else {
     testing_support::Pipe pipe = testing_support::makePipe();
     standardOutput = std::move(pipe.writeEnd);
     if (out == Channel::pipe) reader = std::move(pipe.readEnd);
   }
 
-  const pid_t child = startProgram(standardInput.get(), standardOutput.get(), {reader.get()}, setup,
-                                   arguments, path);
+  const int outputEnd = out == Channel::terminal ? terminal.slave.get() : standardOutput.get();
+  const pid_t child = startProgram(standardInput.get(), outputEnd,
+                                   {reader.get(), terminal.master.get()}, setup, arguments, path);
   standardInput.reset();
+  if (out == Channel::terminal) {
+    int status = 0;
+    std::string output =
+        testing_support::readTerminalUntilChildEnds(terminal, child, status, waitLimitMs);
+    return decodeStatus(status, std::move(output));
+  }
   if (out != Channel::file) standardOutput.reset();
   const std::string output =
       reader.get() >= 0 ? testing_support::readToEnd(reader.get()) : std::string();
@@ -573,7 +579,7 @@ class TerminalSession {
                             });
       inputPipe_.readEnd.reset();
     }
-    terminal_.slave.reset();
+    // The slave stays open here until the program has ended (finish).
   }
   ~TerminalSession() {
     if (child_ > 0 && !ended_) {
@@ -610,9 +616,8 @@ class TerminalSession {
   RunResult finish() {
     if (!ended_) status_ = testing_support::waitForChild(child_, waitLimitMs);
     ended_ = true;
-    const std::string rest = terminal_.master.get() >= 0
-                                 ? testing_support::readAvailable(terminal_.master.get(), 0)
-                                 : std::string();
+    const std::string rest =
+        terminal_.master.get() >= 0 ? testing_support::drainTerminal(terminal_) : std::string();
     return decodeStatus(status_, rest);
   }
 
