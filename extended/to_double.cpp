@@ -2,7 +2,6 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
-#include "extended/fpu_state.h"
 #include "extended/round_and_pack.h"
 #include "extended/x87_rules.h"
 

@@ -11,6 +11,7 @@
 #include "extended/fpu_environment.h"
 #include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
+#include "textio/text_stream_internal.h"
 
 namespace readrealfuzz {
 
@@ -28,19 +29,14 @@ inline void useProgramEnvironmentOnce() {
 }
 
 // A stream of a fuzz target in `mode`, with `flags`, over its own buffer and
-// `transfer`; its other slots do nothing.
+// `transfer`; its other slots do nothing. The slots of a stream reading a
+// file serve a writing one too: its transfer takes the buffer.
 inline void makeFuzzStream(TextStream& stream, std::uint16_t mode, std::uint16_t flags,
                            StreamOperation transfer) {
-  static constexpr StreamOperation nothing = [](TextStream&) -> std::uint32_t { return 0; };
   stream = TextStream{};
+  setInputSlots(stream, transfer, noOperation);
   stream.mode = mode;
   stream.flags = flags;
-  stream.bufSize = streamBufferSize;
-  stream.bufPtr = stream.buffer;
-  stream.openOp = nothing;
-  stream.transferOp = transfer;
-  stream.flushOp = nothing;
-  stream.closeOp = nothing;
 }
 
 inline void check(bool condition) {

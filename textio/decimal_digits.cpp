@@ -1,14 +1,11 @@
 // The decimal digits of a real: decimalExponent brings the magnitude into
 // [1, 16) by table powers of ten, generateDigits turns it into digit positions
 // through one integer, round(m × 10^17), below 1.6·10^18.
-#include <array>
-#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
 
 #include "extended/extended.h"
-#include "extended/wide_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/number_text.h"
 #include "textio/power_of_ten.h"

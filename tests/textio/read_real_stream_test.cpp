@@ -195,14 +195,8 @@ TextStream scriptedStream(std::vector<std::string> chunks, std::uint16_t flags) 
   scriptedReads = std::move(chunks);
   nextScriptedRead = 0;
   TextStream stream{};
-  stream.mode = modeInput;
+  setInputSlots(stream, scriptedRead, noOperation);
   stream.flags = flags;
-  stream.bufSize = streamBufferSize;
-  stream.bufPtr = stream.buffer;
-  stream.openOp = noOperation;
-  stream.transferOp = scriptedRead;
-  stream.flushOp = noOperation;
-  stream.closeOp = noOperation;
   return stream;
 }
 
