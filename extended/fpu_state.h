@@ -1,6 +1,7 @@
 // The state behind fpu_environment.h (control word, status flags, trap hook),
 // visible to the operations so that their common path can raise masked flags
-// without a call. Everything else goes through raiseExceptions().
+// without a call; reached through extended_inline.h, the inline parts of the
+// model. Everything else goes through raiseExceptions().
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "extended/multiply_to_integer.h"
-
+#include "extended/extended.h"
+#include "extended/round_and_pack.h"
 #include "extended/x87_rules.h"
 
 namespace extended::detail {

@@ -9,7 +9,6 @@
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
-#include "extended/fpu_state.h"
 
 namespace extended::detail {
 
@@ -22,7 +21,7 @@ struct Unpacked {
   std::uint64_t significand = 0;
 };
 
-// Unpacks a normal value (see isNormal in extended.h): nothing to normalize.
+// Unpacks a normal value (see isNormal in extended_inline.h): nothing to normalize.
 inline Unpacked unpackNormal(Extended x) {
   return Unpacked{x.sign(), x.exponentField(), x.significand};
 }
@@ -56,47 +55,14 @@ inline void normalize(std::int32_t& exponent, std::uint64_t& significand, std::u
   }
 }
 
+// The rounding in the normal range (inNormalRange, roundInNormalRange) and to
+// an integer (roundToWhole) are in extended_inline.h, with the fused product
+// that uses them.
+
 // The part of roundAndPack for exponents outside 1..32765 (overflow and
 // underflow possible), kept out of line.
 Extended roundAndPackOutOfRange(bool sign, std::int32_t exponent, std::uint64_t significand,
                                 std::uint64_t extra, std::uint16_t& flags);
-
-// The integer nearest to significand · 2^(unbiased − 63), ties to even, for an
-// unbiased exponent below 63 (below 0 the value is under 1); adds precision to
-// `flags` when the value is not that integer.
-inline std::uint64_t roundToWhole(std::uint64_t significand, std::int32_t unbiased,
-                                  std::uint16_t& flags) {
-  if (unbiased < 0) {
-    if (significand != 0) flags |= flagPrecision;
-    // Only a value in [1/2, 1) can round up, and its kept integer is 0: even.
-    return unbiased == -1 && roundsUp(0, significand) ? 1 : 0;
-  }
-  const int fractionBits = 63 - unbiased;
-  const std::uint64_t whole = significand >> fractionBits;
-  const std::uint64_t fraction = significand << (64 - fractionBits);
-  if (fraction != 0) flags |= flagPrecision;
-  return roundsUp(whole, fraction) ? whole + 1 : whole;
-}
-
-// True for the exponents for which roundAndPack gives a normal result without
-// overflow or underflow, whatever the rounding: 1..32765.
-constexpr bool inNormalRange(std::int32_t exponent) {
-  return exponent >= 1 && exponent < maxExponentField - 1;
-}
-
-// The rounding of roundAndPack for an exponent inNormalRange, without flags
-// (the result is inexact exactly when `extra` is nonzero).
-inline Extended roundInNormalRange(bool sign, std::int32_t exponent, std::uint64_t significand,
-                                   std::uint64_t extra) {
-  if (roundsUp(significand, extra)) {
-    ++significand;
-    if (significand == 0) {
-      significand = integerBit;
-      ++exponent;
-    }
-  }
-  return make(sign, static_cast<std::uint16_t>(exponent), significand);
-}
 
 // Rounds (significand + extra / 2^64) · 2^(exponent − 16383 − 63) to the 80-bit
 // format. `significand` must have its top bit set; `extra` holds the round bit

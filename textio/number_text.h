@@ -12,7 +12,6 @@
 #include <cstring>
 
 #include "extended/extended.h"
-#include "extended/multiply_to_integer.h"
 #include "extended/wide_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/text_stream.h"

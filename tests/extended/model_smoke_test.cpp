@@ -14,7 +14,6 @@
 #include "exceptions/exception_codes.h"
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
-#include "extended/multiply_to_integer.h"
 #include "extended/wide_arithmetic.h"
 #include "runtime/runtime_internal.h"
 
