@@ -17,6 +17,7 @@
 
 #include "exceptions/exception_codes.h"
 #include "platform/linux_kernel.h"
+#include "platform/linux_machine_context.h"
 #include "platform/linux_program_image.h"
 #include "platform/linux_start.h"
 #include "platform/linux_system_calls.h"
