@@ -182,11 +182,13 @@ bool writeFile(Handle handle, const void* bytes, std::uint32_t count) {
 
 Handle openFileForReading(const char* name) {
   for (;;) {
+    // Opening a FIFO waits for its writer: a request to stop ends the program
+    // here as at a read, also one that interrupted the wait.
+    stopIfRequested();
     const long result =
         kernel::call(kernel::Call::openAt, kernel::currentFolder, name,
                      kernel::openReadOnly | kernel::openCloseOnExec | kernel::openLargeFile);
     if (!kernel::failed(result)) return result;
-    // Opening a FIFO waits for its writer, and a signal may interrupt that.
     if (kernel::errorOf(result) != kernel::errorInterrupted) {
       recordFailure(kernel::errorOf(result));
       return invalidHandle;

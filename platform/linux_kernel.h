@@ -44,6 +44,8 @@ enum class Call : long {
   threadId = __NR_gettid,
   sendSignalToThread = __NR_tgkill,
   queueSignalToThread = __NR_rt_tgsigqueueinfo,
+  createTimer = __NR_timer_create,
+  setTimer = __NR_timer_settime,  // 32-bit processors: 32-bit seconds, enough here
   exitProcess = __NR_exit_group,
 #if defined(__x86_64__)
   architectureControl = __NR_arch_prctl,  // the thread pointer (fs base)
@@ -252,6 +254,33 @@ struct SignalStack {
   void* base;
   int flags;
   std::size_t size;
+};
+
+// ---- Timers ----
+
+inline constexpr int clockMonotonic = 1;  // CLOCK_MONOTONIC
+
+// struct sigevent for timer_create, as far as it is set: the signal, sent to
+// one thread (SIGEV_THREAD_ID, which implies SIGEV_SIGNAL). The value handed
+// to a handler, which no handler here reads, is left zero.
+inline constexpr int notifyThread = 4;  // SIGEV_THREAD_ID
+struct TimerEvent {
+  void* value;
+  int signal;
+  int notify;
+  int threadId;
+  unsigned char rest[64 - sizeof(void*) - 3 * sizeof(int)];
+};
+
+// struct itimerspec of timer_settime: a one-shot timer when the interval is
+// zero.
+struct TimeSpan {
+  long seconds;
+  long nanoseconds;
+};
+struct TimerSetting {
+  TimeSpan interval;
+  TimeSpan value;
 };
 
 }  // namespace platform::kernel

@@ -8,9 +8,9 @@ namespace platform {
 // the signal ended.
 inline constexpr int shellStatusBase = 128;
 
-// Before a read, and after one that a signal interrupted: when a request to
-// stop has arrived, runs the stop hook and ends the process by the signal;
-// returns at once otherwise.
+// Before a read or an open, and after one that a signal interrupted: when a
+// request to stop has arrived, runs the stop hook and ends the process by the
+// signal; returns at once otherwise.
 void stopIfRequested();
 
 // At the end of the process: when a request to stop has arrived, ends the

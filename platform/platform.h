@@ -130,14 +130,19 @@ struct StopHook {
 
 // Lets the program finish its output when it is asked to stop. On Linux,
 // SIGINT, SIGTERM and SIGHUP (each one that was not ignored when the program
-// started: a background job or nohup keeps ignoring it) no longer end the
-// process at once. The first to arrive is held, and the process ends by it
-// (status 128 + n in a shell) at the next of these points: a read, which the
-// signal interrupts when it waits for input (the hook runs first); the end of
-// the process, whatever its exit code would have been. A write that the
-// signal interrupts goes on to its end, so that a block goes out whole. From
-// the first arrival on, the three take their default action again: a second
-// one, also one that comes while the hook runs, ends the process at once.
+// started: a background job or nohup keeps ignoring it, also after another
+// one has arrived) no longer end the process at once. The first to arrive is
+// held, and the process ends by it (status 128 + n in a shell) at the next of
+// these points: a read or the open of a file, which the signal interrupts
+// when it waits for input or for a FIFO's writer (the hook runs first); the
+// end of the process, whatever its exit code would have been; and at the
+// latest half a second after the signal, wherever the process is then (the
+// hook's own writes among them). A write that the signal interrupts goes on,
+// so that a block that its reader takes goes out whole; one that its reader
+// does not take by then is where the output ends, in the middle of a line if
+// part of the block had gone out. From the first arrival on, the ones that
+// the process handles take their default action again: a second one, also
+// one that comes while the hook runs, ends the process at once.
 // On Windows nothing changes: Ctrl+C and Ctrl+Break end the program as they
 // end any console program, with what it holds unwritten (a console control
 // handler runs on a thread of its own, which could not stop the main thread's

@@ -74,7 +74,9 @@ void ioCheck();
 // early, whatever the reason, ends at a line end; and a request to stop from
 // outside (SIGINT, SIGTERM or SIGHUP on Linux; platform.h, installStopHook)
 // writes out the whole lines that ConsoleOut holds and then ends the program
-// by its signal, at the next read of input or at the program's end.
+// by its signal, at the next read of input or open of a file or at the
+// program's end; half a second after the signal at the latest, wherever the
+// program is then.
 void keepOutputLinesWhole();
 
 // Starts a record: the floating-point environment reset with the control word

@@ -25,7 +25,8 @@
 // Input is read, and output written to files and pipes, in blocks of 64 KiB;
 // output to a terminal goes out line by line. Every block ends at a line end.
 // SIGINT, SIGTERM and SIGHUP write out the whole lines held, then end the
-// program by the signal.
+// program by the signal; half a second later it ends by the signal wherever
+// it is, also in a write that its reader does not take.
 #include <cstdint>
 #include <cstring>
 

@@ -1298,4 +1298,77 @@ TEST(OutsideSignals, StopTheBatchProgramAfterTheWholeLinesHeld) {
   }
 }
 
+// Waits, a millisecond at a time, until `holds` is true of process `pid`'s
+// file /proc/<pid>/<name>; false when it never is within the wait limit.
+bool awaitProcFile(pid_t pid, const char* name,
+                   const std::function<bool(const std::string&)>& holds) {
+  for (int waited = 0; waited < waitLimitMs; ++waited) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/" + name);
+    if (holds(std::string(std::istreambuf_iterator<char>(file), {}))) return true;
+    usleep(1000);
+  }
+  return false;
+}
+
+// Blocked where it waits for another process, the batch program still ends by
+// a request to stop: in the open of a FIFO that no writer opens at once, after
+// the answers it holds; in a write to a pipe that its reader, filled before it
+// started, does not read, soon after the signal and without writing more. A
+// second signal, sent once the first has been taken (its deadline's timer
+// exists), ends it then; one that its parent ignored stays ignored.
+TEST(OutsideSignals, EndTheBatchProgramBlockedInAWriteOrAnOpen) {
+  signal(SIGPIPE, SIG_IGN);
+  const std::string folder = testing_support::temporaryFolder();
+  const std::string fifo = folder + "/fifo", good = folder + "/good";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::ofstream(good) << "1 -3 2\n1 2 1\n";
+  const std::string input = joinedRecords(generatedRecords(20000), true);
+  const struct {
+    std::vector<std::string> arguments;  // none: the input on a pipe, the output stalled
+    std::vector<int> sent;
+    int endedBy;
+    bool hangUpIgnored = false;
+  } cases[] = {{{}, {SIGTERM}, SIGTERM},
+               {{}, {SIGTERM, SIGINT}, SIGINT},
+               {{}, {SIGTERM, SIGHUP}, SIGTERM, true},
+               {{good, fifo}, {SIGTERM}, SIGTERM}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sent.back());
+    const bool stalled = c.arguments.empty();
+    testing_support::Pipe in = testing_support::makePipe();
+    testing_support::Pipe out = testing_support::makePipe();
+    const std::string filler(stalled ? fcntl(out.writeEnd.get(), F_GETPIPE_SZ) : 0, '.');
+    testing_support::writeAll(out.writeEnd.get(), filler);
+    const pid_t child = startProgram(
+        in.readEnd.get(), out.writeEnd.get(), {in.writeEnd.get(), out.readEnd.get()},
+        [ignored = c.hangUpIgnored] {
+          signal(SIGINT, SIG_DFL), signal(SIGTERM, SIG_DFL);
+          signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+        },
+        c.arguments, batchProgramPath);
+    in.readEnd.reset();
+    out.writeEnd.reset();
+    std::thread feeder([&] {
+      if (stalled) write(in.writeEnd.get(), input.data(), input.size());  // until the end
+    });
+    EXPECT_TRUE(awaitProcFile(child, "wchan", [&](const std::string& name) {
+      return name.find(stalled ? "pipe_write" : "partner") != std::string::npos;
+    }));
+    for (const int sent : c.sent) {
+      if (sent != c.sent.front()) {
+        EXPECT_TRUE(
+            awaitProcFile(child, "timers", [](const std::string& text) { return !text.empty(); }));
+      }
+      sendFromOutside(child, sent);
+    }
+    const int status = testing_support::waitForChild(child, waitLimitMs);
+    in.writeEnd.reset();
+    feeder.join();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.endedBy) << "wait status " << status;
+    const std::string output = testing_support::readToEnd(out.readEnd.get()).substr(filler.size());
+    EXPECT_EQ(output, stalled ? "" : "2 1.00 2.00\r\n3 -1.00\r\n");
+  }
+  std::filesystem::remove_all(folder);
+}
+
 }  // namespace
