@@ -16,25 +16,22 @@ constexpr StreamByte endOfInput = {endOfInputByte, true};
 
 }  // namespace
 
-std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint32_t size,
-                        std::uint32_t& delivered) {
-  delivered = 0;
-  if (platform::readFile(handle, bytes, size, delivered)) return 0;
-  delivered = 0;
+std::uint32_t refillBuffer(TextStream& stream) {
+  stream.bufPos = 0;
+  stream.bufEnd = 0;
+  if (platform::readFile(stream.handle, stream.bufPtr, stream.bufSize, stream.bufEnd)) return 0;
+  stream.bufEnd = 0;
   const std::uint32_t code = platform::lastError();
   // The writer has gone: that is where the input ends.
   if (platform::isBrokenPipe(code)) return 0;
-  // Started without standard input: the stream is not open for input.
-  if (platform::isClosedHandle(handle, code)) return ioNotOpenForInput;
-  return code;
-}
-
-std::uint32_t refillBuffer(TextStream& stream) {
-  stream.bufPos = 0;
-  const std::uint32_t code = readInput(stream.handle, stream.bufPtr, stream.bufSize, stream.bufEnd);
-  // Found not open: unbound again, as a binding that failed leaves it, so that
-  // its next use binds it anew.
-  if (code == ioNotOpenForInput) stream.mode = modeClosed;
+  // Started without standard input: the stream is not open for input, and
+  // unbound again, as a binding that failed leaves it, so that its next use
+  // binds it anew. Told by the handle, not by the code: a system's own code
+  // may be 104 too (ECONNRESET on Linux).
+  if (platform::isClosedHandle(stream.handle, code)) {
+    stream.mode = modeClosed;
+    return ioNotOpenForInput;
+  }
   return code;
 }
 

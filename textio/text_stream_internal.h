@@ -15,7 +15,9 @@ extern const std::uint8_t defaultLineStyle;
 // code; bindStandardHandle the operating system's code of a failed handle
 // lookup, or 105 for an unusable output handle; refillBuffer and writeOutBuffer
 // the operating system's code of a failed read or write (a broken pipe on
-// input is the end of the data, not a failure); ensureInput stores 104 and
+// input is the end of the data, not a failure), refillBuffer 104 for a handle
+// that is not open, which it leaves unbound (the one case in which a failed
+// read leaves the mode other than modeInput); ensureInput stores 104 and
 // ensureOutput 105 when the stream is not ready afterwards.
 std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
 // Makes `stream` an open input stream, empty, with its own buffer, the
@@ -23,12 +25,6 @@ std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
 void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close);
 std::uint32_t bindStandardHandle(TextStream& stream);
 std::uint32_t refillBuffer(TextStream& stream);
-// One read of an input handle into `bytes`: 0, with `delivered` the bytes that
-// came (0 at the end of the data, also when the writer of a pipe has gone);
-// 104 when the handle is not open; or the operating system's code of a failed
-// read, with nothing delivered.
-std::uint32_t readInput(platform::Handle handle, std::uint8_t* bytes, std::uint32_t size,
-                        std::uint32_t& delivered);
 std::uint32_t writeOutBuffer(TextStream& stream);
 // Writes out the held bytes up to and including the last line feed (all of
 // them when no line has ended in a full buffer); the bytes of the line not yet
