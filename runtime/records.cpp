@@ -2,6 +2,7 @@
 // record, not the program (runtime.h, "Programs that answer many records").
 #include "extended/fpu_environment.h"
 #include "runtime/runtime_internal.h"
+#include "textio/record_input.h"
 #include "textio/text_stream.h"
 
 std::uint8_t firstRecordErrorCode = 0;
@@ -47,7 +48,12 @@ void beginRuntimeRecord() {
 [[gnu::noinline]] bool recordCheck() {
   if (pendingIoError == 0) return !record.failed;
   const std::uintptr_t address = returnAddressToModule(CALLER_RETURN_ADDRESS());
-  if (pendingIoError == ioMalformedNumber) {
+  // A failed read of the input ends the program whatever a conversion stored
+  // after it: the token it cut is no malformed number, the line it cut no
+  // record to answer.
+  if (const std::uint32_t readFailure = recordSourceFailure(); readFailure != 0) {
+    setPendingIoError(readFailure);
+  } else if (pendingIoError == ioMalformedNumber) {
     recordError(ioMalformedNumber, address);
     return false;
   }

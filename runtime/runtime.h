@@ -88,7 +88,9 @@ void beginRuntimeRecord();
 
 // The end-of-statement check of a record program. A pending 106 (a malformed
 // number) becomes the record's error at the position right after this call;
-// any other pending code ends the program there, as ioCheck would. The first
+// any other pending code ends the program there, as ioCheck would, and so
+// does a failed read of the records' source (recordSourceFailure, which it
+// reports in place of the 106 of a token that the failure cut). The first
 // error of a record stands: one that follows it, in the same or a later
 // statement, changes nothing. Returns true while the record has no error: its
 // next statement is to run. The call must not be a tail call (see ioCheck).

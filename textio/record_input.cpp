@@ -54,7 +54,7 @@ std::uint32_t findLineFeed(const std::uint8_t* bytes, std::uint32_t from, std::u
 struct RecordSource {
   TextStream* stream;
   bool ended;             // a read delivered nothing: the end of the data
-  std::uint32_t failure;  // the code of a failed read
+  std::uint32_t failure;  // the code of a failed read of an open source
 };
 RecordSource source;
 
@@ -66,7 +66,8 @@ bool recordOpen;
 std::uint32_t refillSource() {
   TextStream& stream = *source.stream;
   if (const std::uint32_t code = stream.transferOp(stream); code != 0) {
-    source.failure = code;
+    // A source found not open (left unbound) has had no read that failed.
+    if (stream.mode == modeInput) source.failure = code;
     return code;
   }
   source.ended = stream.bufEnd == 0;
@@ -110,6 +111,7 @@ std::uint32_t nextPiece(TextStream& stream) {
 void useRecordSource(TextStream& stream) {
   source.stream = &stream;
   source.ended = false;
+  source.failure = 0;
   recordOpen = false;
 }
 

@@ -33,5 +33,8 @@ bool startInputRecord();
 std::uint32_t finishInputRecord();
 
 // The operating system's code of the source's read that failed, 0 while none
-// has failed.
+// has failed (a source found not open at its first read has had no read that
+// failed). A record that the failure cut is no record of the source: a read
+// after it may well report the end of the data (a terminal that has hung up
+// does), so the code stays here for the program's checks.
 std::uint32_t recordSourceFailure();

@@ -526,23 +526,33 @@ TEST(FailingInput, DirectoryAsStandardInputGivesTheSystemCode) {
 }
 
 // A reset is no end of the input: the line that it cut is not answered as
-// if whole, and the read's code ends the program.
+// if whole, and the read's code ends the program; a token that it cut (in a
+// sign, an exponent, digits) is no malformed number of a record. quadsolve
+// reports the last failure of its statement: the cut token's 106.
 TEST(FailingInput, SocketResetByItsPeerIsAFailedRead) {
+  const std::string reset = errorLine(ECONNRESET);
   const struct {
     const char* path;
     const char* input;
     std::string output;
+    int exitCode = ECONNRESET;
+    std::vector<std::string> arguments = {};
   } cases[] = {
       {programPath, "1 -3", failure(ECONNRESET)},
-      {QUADSOLVE_BATCH_PROGRAM, "1 -3 2\n1 2 1\n1 -3",
-       "2 1.00 2.00\r\n3 -1.00\r\n" + errorLine(ECONNRESET)},
+      {programPath, "0 2 -", failure(106), 106},
+      {programPath, "0 2 1e", failure(106), 106},
+      {QUADSOLVE_BATCH_PROGRAM, "1 -3 2\n1 2 1\n1 -3", "2 1.00 2.00\r\n3 -1.00\r\n" + reset},
+      {QUADSOLVE_BATCH_PROGRAM, "1 -3 2\n0 2 -", "2 1.00 2.00\r\n" + reset},
+      {QUADSOLVE_BATCH_PROGRAM, "0 2 1e", reset, ECONNRESET, {"--exit-zero"}},
+      {QUADSOLVE_BATCH_PROGRAM, "x\n0 2 -3", errorLine(106) + reset, ECONNRESET, {"--exit-zero"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
     const RunResult result =
-        runProgram(c.input, Channel::resetSocket, Channel::pipe, {}, {}, c.path);
+        runProgram(c.input, Channel::resetSocket, Channel::pipe, {}, c.arguments, c.path);
     ASSERT_TRUE(result.exited) << c.path << " ended by signal " << result.signal;
     EXPECT_EQ(maskAddresses(result.output), c.output) << c.path;
-    EXPECT_EQ(result.exitCode, ECONNRESET) << c.path;
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.path;
   }
 }
 
