@@ -212,6 +212,10 @@ bool isBrokenPipe(std::uint32_t code) {
   return code == kernel::errorBrokenPipe;
 }
 
+bool isReaderGone(std::uint32_t code) {
+  return code == kernel::errorBrokenPipe;
+}
+
 void releaseHandle(Handle) {
   // Nothing to release: the standard descriptors stay open, since closing one
   // would let the next open() reuse its number.

@@ -89,6 +89,11 @@ std::uint32_t lastError();
 // its peer is not one.
 bool isBrokenPipe(std::uint32_t code);
 
+// True for the code of a write to a pipe or socket whose reader has gone
+// (EPIPE on Linux and under WASI; on Windows ERROR_NO_DATA, or the broken or
+// unconnected pipe that wine and some pipes report instead).
+bool isReaderGone(std::uint32_t code);
+
 // True when a call on `handle` failed with `code` because the handle is not
 // open at all: on Linux a standard descriptor that the process was started
 // without (one more call, made on this failure only). Never true on Windows,
@@ -195,7 +200,10 @@ void removeTrapHook();
 
 // The address of code in this executable as its symbol tables know it (the
 // run-time address less the load bias), so that a debugger or addr2line can
-// name the line.
+// name the line; 0 for an address outside the executable's image (a jump
+// through a corrupted pointer, a fault in a system library), which names no
+// code of the program, and whose distance from the image would tell where
+// the program was loaded.
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress);
 
 }  // namespace platform

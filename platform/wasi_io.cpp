@@ -231,6 +231,10 @@ bool isBrokenPipe(std::uint32_t code) {
   return code == wasi::linuxErrorBrokenPipe;
 }
 
+bool isReaderGone(std::uint32_t code) {
+  return code == wasi::linuxErrorBrokenPipe;
+}
+
 bool isClosedHandle(Handle, std::uint32_t) {
   // standardHandle() gives no handle for a descriptor that is not open.
   return false;

@@ -163,6 +163,10 @@ bool isBrokenPipe(std::uint32_t code) {
   return code == ERROR_BROKEN_PIPE;
 }
 
+bool isReaderGone(std::uint32_t code) {
+  return code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
+}
+
 bool isClosedHandle(Handle, std::uint32_t) {
   return false;
 }

@@ -33,6 +33,7 @@
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "solver/batch_record.h"
+#include "solver/shown_name.h"
 #include "textio/number_conversions.h"
 #include "textio/record_input.h"
 #include "textio/text_stream.h"
@@ -112,6 +113,13 @@ class ErrorLine {
     intToText(static_cast<std::int32_t>(value), 0, text);
     return add(text.chars, text.length);
   }
+  // A FILE's name, quoted where it holds bytes that are not printable and
+  // shortened where it is long, so that the reason after it fits.
+  ErrorLine& addName(const char* name) {
+    const std::uint32_t room = textCapacity - used;
+    used += showName(name, bytes + used, room < nameCapacity ? room : nameCapacity);
+    return *this;
+  }
   ErrorLine& addReason(std::uint32_t code) {
     used += platform::errorText(code, bytes + used, textCapacity - used);
     return add(" (").addNumber(code).add(")");
@@ -127,6 +135,8 @@ class ErrorLine {
  private:
   // The text, cut if need be, and room for the line end after it.
   static constexpr std::uint32_t textCapacity = 1024;
+  // At most this much of it for a name.
+  static constexpr std::uint32_t nameCapacity = 512;
   char bytes[textCapacity + 2];
   std::uint32_t used = 0;
 };
@@ -192,20 +202,28 @@ Options readOptions(int argumentCount, char** arguments) {
 const char* sourceName = nullptr;  // the FILE being read; null: standard input
 bool openingSource = false;
 
+ErrorLine& addSource(ErrorLine& line) {
+  return sourceName != nullptr ? line.addName(sourceName) : line.add("standard input");
+}
+
 void reportFailure(std::uint8_t code, std::uint32_t ioCode) {
   ErrorLine line;
   line.add(programName).add(": ");
-  const char* const source = sourceName != nullptr ? sourceName : "standard input";
   if (ioCode == 0) {
     line.add("ended by run-time error ").addNumber(code);
   } else if (openingSource) {
-    line.add("cannot open ").add(source).add(": ").addReason(ioCode);
+    addSource(line.add("cannot open ")).add(": ").addReason(ioCode);
   } else if (recordSourceFailure() == ioCode) {
-    line.add("cannot read ").add(source).add(": ").addReason(ioCode);
-  } else if (ioCode == ioNotOpenForInput) {
+    addSource(line.add("cannot read ")).add(": ").addReason(ioCode);
+  } else if (ioCode == ioNotOpenForInput && ConsoleIn.mode == modeClosed) {
+    // Left unbound: not open, whatever system code has the same number.
     line.add("standard input is not open (").addNumber(ioCode).add(")");
-  } else if (ioCode == ioNotOpenForOutput) {
+  } else if (ioCode == ioNotOpenForOutput && ConsoleOut.mode == modeClosed) {
     line.add("standard output is not open (").addNumber(ioCode).add(")");
+  } else if (platform::isReaderGone(ioCode)) {
+    // The reader of the output has gone (quadsolve-batch big | head -3): no
+    // failure worth a word; the status still says that output was lost.
+    return;
   } else {
     line.add("cannot write standard output: ").addReason(ioCode);
   }

@@ -1156,6 +1156,8 @@ TEST(Batch, CommandLineOptionsAndFiles) {
     if (geteuid() == 0 && setuid(65534) != 0) _exit(126);
   };
   const std::string linesOfA = "2 1.00 2.00\r\n3 -1.00\r\n";
+  const std::string cannotOpen = "quadsolve-batch: cannot open ";
+  const std::string missing = ": No such file or directory (2)\r\n";
   const std::string usage = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
   const std::string version = "quadsolve-batch " QUADSOLVE_VERSION "\r\n";
   const struct {
@@ -1193,6 +1195,24 @@ TEST(Batch, CommandLineOptionsAndFiles) {
        linesOfA + errorLine(EISDIR),
        "quadsolve-batch: cannot read sub: Is a directory (21)\r\n",
        EISDIR},
+      // Names that are no plain text are quoted as one inert line; a long
+      // one is shortened, so that the reason still follows.
+      {{"a", "no\nsuch"},
+       "",
+       linesOfA + errorLine(ENOENT),
+       cannotOpen + "'no'$'\\n''such'" + missing,
+       ENOENT},
+      {{"\x1b[2Jit's\tcaf\xc3\xa9\xff"},
+       "",
+       errorLine(ENOENT),
+       cannotOpen + "''$'\\033''[2Jit'\\''s'$'\\t''caf\xc3\xa9'$'\\377'" + missing,
+       ENOENT},
+      {{std::string(5000, 'a')},
+       "",
+       errorLine(ENAMETOOLONG),
+       cannotOpen + std::string(254, 'a') + "..." + std::string(254, 'a') +
+           ": File name too long (36)\r\n",
+       ENAMETOOLONG},
       {{"a", "locked"},
        "",
        linesOfA + errorLine(EACCES),
@@ -1223,26 +1243,40 @@ TEST(Batch, CommandLineOptionsAndFiles) {
 // What no record can absorb ends the program as it ends quadsolve, after the
 // output of the records before it, with --exit-zero too, and says on
 // standard error what failed; the error line itself is lost with the output.
+// A reader that has gone (a pipe into head) is no failure worth a word.
 TEST(Batch, FailedOutputEndsTheProgramWithItsCode) {
   const std::string folder = testing_support::temporaryFolder();
+  const auto toFull = [] {
+    const int fd = open("/dev/full", O_WRONLY);
+    if (fd < 0) _exit(126);
+    dup2(fd, STDOUT_FILENO);
+    close(fd);
+  };
+  const struct {
+    ChildSetup setup;
+    Channel out;
+    int exitCode;
+    std::string errors;
+  } cases[] = {
+      {[] { close(STDOUT_FILENO); }, Channel::pipe, 105,
+       "quadsolve-batch: standard output is not open (105)\r\n"},
+      {[] { close(STDIN_FILENO); }, Channel::pipe, 104,
+       "quadsolve-batch: standard input is not open (104)\r\n"},
+      {toFull, Channel::pipe, ENOSPC,
+       "quadsolve-batch: cannot write standard output: No space left on device (28)\r\n"},
+      {{}, Channel::pipeWithoutReader, EPIPE, ""},
+  };
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{}, std::vector<std::string>{"--exit-zero"}}) {
-    std::string errors;
-    const RunResult closed =
-        runBatch("1 -3 2\n", arguments, folder, errors, [] { close(STDOUT_FILENO); });
-    ASSERT_TRUE(closed.exited) << "signal " << closed.signal;
-    EXPECT_EQ(closed.exitCode, 105);
-    EXPECT_EQ(errors, "quadsolve-batch: standard output is not open (105)\r\n");
-    const RunResult full = runBatch("1 -3 2\nx\n1 2 1\n", arguments, folder, errors, [] {
-      const int fd = open("/dev/full", O_WRONLY);
-      if (fd < 0) _exit(126);
-      dup2(fd, STDOUT_FILENO);
-      close(fd);
-    });
-    ASSERT_TRUE(full.exited) << "signal " << full.signal;
-    EXPECT_EQ(full.exitCode, ENOSPC);
-    EXPECT_EQ(errors,
-              "quadsolve-batch: cannot write standard output: No space left on device (28)\r\n");
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.errors);
+      std::string errors;
+      const RunResult run =
+          runBatch("1 -3 2\nx\n1 2 1\n", arguments, folder, errors, c.setup, c.out);
+      ASSERT_TRUE(run.exited) << "signal " << run.signal;
+      EXPECT_EQ(run.exitCode, c.exitCode);
+      EXPECT_EQ(errors, c.errors);
+    }
   }
   std::filesystem::remove_all(folder);
 }
