@@ -277,7 +277,18 @@ std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
   // inside the call, as everywhere else.
   runtimeAddress &= ~std::uintptr_t{1};
 #endif
-  return runtimeAddress - image::loadBias();
+  const std::uintptr_t linkAddress = runtimeAddress - image::loadBias();
+  // The image: from the lowest loaded segment's start to the highest one's
+  // end, as the linker placed them.
+  std::uintptr_t imageStart = UINTPTR_MAX;
+  std::uintptr_t imageEnd = 0;
+  for (std::size_t index = 0; index < image::segmentCount(); ++index) {
+    const image::Segment& segment = image::segments()[index];
+    if (segment.p_type != PT_LOAD) continue;
+    if (segment.p_vaddr < imageStart) imageStart = segment.p_vaddr;
+    if (segment.p_vaddr + segment.p_memsz > imageEnd) imageEnd = segment.p_vaddr + segment.p_memsz;
+  }
+  return linkAddress >= imageStart && linkAddress < imageEnd ? linkAddress : 0;
 }
 
 }  // namespace platform

@@ -101,11 +101,11 @@ void removeTrapHook() {
 
 std::uintptr_t moduleCodeAddress(std::uintptr_t runtimeAddress) {
   computeImagePlacement();
-  // An address outside the executable (in a system library) has no place in
-  // its image and is reported as it is.
+  // An address outside the executable (in a system library, or where a
+  // corrupted pointer led) names none of its code.
   if (runtimeAddress < imagePlacement.loadedBase ||
       runtimeAddress - imagePlacement.loadedBase >= imagePlacement.size) {
-    return runtimeAddress;
+    return 0;
   }
   // The address the linker gave this code: the one in the map file and the
   // symbol tables, the same on every run whatever the load address.

@@ -82,9 +82,10 @@ void finalizeRuntimeLibrary() {
 
 void terminateProgram() {
   // The message comes before the streams are closed.
-  if (errorAddress != 0) {
+  if (errorMessageDue) {
     fillErrorMessage(exitCode, errorAddress);
     writeErrorMessage();
+    errorMessageDue = false;
     errorAddress = 0;
     // Taken out first: a fault inside the report must not come back to it.
     if (const FailureReport* report = failureReport; report != nullptr) {

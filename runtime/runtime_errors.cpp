@@ -10,6 +10,7 @@
 
 std::int32_t exitCode = 0;
 std::uintptr_t errorAddress = 0;
+bool errorMessageDue = false;
 std::uint32_t failedIoCode = 0;
 
 // Kinds 10 and 15 to 24 have codes that name no event of this program; they
@@ -78,6 +79,7 @@ void ioFailure(std::uintptr_t address) {
 
 void runtimeError(std::uint8_t code, std::uintptr_t address) {
   errorAddress = address;
+  errorMessageDue = true;
   // From here on a nonzero exitCode says that an error is on its way out.
   exitCode = code != 0 ? code : catchAllErrorCode;
   terminateProgram();

@@ -20,10 +20,12 @@ inline constexpr std::uint16_t defaultFpuControlAtLoad = 0x1332;
 // gives it defaultFpuControlAtLoad before anything can load it.
 extern std::uint16_t defaultFpuControl;
 
-// The exit code and the code address of the pending run-time error (nonzero
-// address: a message is due at shutdown).
+// The exit code and the code address of the pending run-time error (0 for an
+// address outside the program's image), and whether its message is due at
+// shutdown.
 extern std::int32_t exitCode;
 extern std::uintptr_t errorAddress;
+extern bool errorMessageDue;
 
 // A run-time error has been raised and is on its way out: runtimeError never
 // leaves exitCode at 0.

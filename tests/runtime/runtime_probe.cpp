@@ -8,8 +8,9 @@
 //   quiet CODE        as io, outside console mode
 //   quiet-normal      as normal, outside console mode
 //   null | divide-by-zero | recursion | recursion-large-frames | bus |
-//   illegal-instruction
-//                     a real processor fault
+//   illegal-instruction | outside-image
+//                     a real processor fault (the last a jump to memory
+//                     outside the program's image)
 //   raise-segv        SIGSEGV, hooked, sent by the program itself
 //   raise-int | raise-term | raise-abort
 //                     a signal that is not hooked, sent by the program itself
@@ -220,6 +221,10 @@ int main(int argc, char** argv) {
         static_cast<volatile const char*>(mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
     if (page == MAP_FAILED || ftruncate(fd, 0) != 0) return 98;
     static_cast<void>(page[0]);
+  } else if (scenario == "outside-image") {
+    void* const page = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) return 98;
+    reinterpret_cast<void (*)()>(page)();
   } else if (scenario == "illegal-instruction") {
     __builtin_trap();
   } else if (scenario == "raise-segv") {
