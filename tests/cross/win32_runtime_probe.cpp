@@ -8,10 +8,11 @@
 //                  box "Error" "Runtime error   5 at 0040128C"
 //                and presses its OK button, so the run ends by itself.
 //   fault EVENT  in console mode: writes the held line, then causes a real
-//                processor exception (access, divide, stack), which the trap
-//                hook turns into a run-time error; or (smash) overruns a
-//                buffer of a function with a stack canary (this file is
-//                compiled with the product's stack protector).
+//                processor exception (access, divide, stack, or outside: a
+//                call into a page outside the image that holds no code),
+//                which the trap hook turns into a run-time error; or (smash)
+//                overruns a buffer of a function with a stack canary (this
+//                file is compiled with the product's stack protector).
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -110,6 +111,10 @@ int main(int argc, char** argv) {
     if (argument == "access") accessViolation();
     if (argument == "divide") integerDivideByZero();
     if (argument == "stack") recurse(0);
+    if (argument == "outside") {
+      void* const page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READONLY);
+      if (page != nullptr) reinterpret_cast<void (*)()>(page)();
+    }
     if (argument == "smash") overrun();
     terminateProgram();
   }
