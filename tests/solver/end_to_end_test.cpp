@@ -1126,7 +1126,7 @@ TEST(Batch, ExitCodeIsThatOfTheFirstRecordThatFailed) {
 // a file holding `input`; what it writes on standard error in `errors`.
 RunResult runBatch(const std::string& input, const std::vector<std::string>& arguments,
                    const std::string& folder, std::string& errors, const ChildSetup& setup = {},
-                   Channel out = Channel::pipe) {
+                   Channel out = Channel::pipe, const char* program = batchProgramPath) {
   testing_support::Descriptor errorFile = testing_support::temporaryFile();
   const int errorFd = errorFile.get();
   RunResult result = runProgram(
@@ -1136,7 +1136,7 @@ RunResult runBatch(const std::string& input, const std::vector<std::string>& arg
         if (chdir(folder.c_str()) != 0) _exit(126);
         if (setup) setup();
       },
-      arguments, batchProgramPath);
+      arguments, program);
   errors = testing_support::fileContents(errorFd);
   return result;
 }
@@ -1158,10 +1158,14 @@ TEST(Batch, CommandLineOptionsAndFiles) {
   put("locked", "1 1 1\n", 0);
   mkdir((folder + "/sub").c_str(), 0755);
   chmod(folder.c_str(), 0755);
-  // Root reads any file: the permission's case drops to another user.
+  // Root reads any file: the permission's case drops to another user, and
+  // runs a copy of the program in the folder, which that user reaches
+  // wherever the build is (a clone in /root, say).
   const ChildSetup unprivileged = [] {
     if (geteuid() == 0 && setuid(65534) != 0) _exit(126);
   };
+  const std::string reachableCopy = folder + "/quadsolve-batch";
+  std::filesystem::copy_file(batchProgramPath, reachableCopy);
   const std::string linesOfA = "2 1.00 2.00\r\n3 -1.00\r\n";
   const std::string cannotOpen = "quadsolve-batch: cannot open ";
   const std::string missing = ": No such file or directory (2)\r\n";
@@ -1232,8 +1236,10 @@ TEST(Batch, CommandLineOptionsAndFiles) {
     for (const std::string& argument : c.arguments) trace += argument + " ";
     SCOPED_TRACE(trace);
     std::string errors;
-    const RunResult result = runBatch(c.input, c.arguments, folder, errors,
-                                      c.unprivileged ? unprivileged : ChildSetup{});
+    const RunResult result = c.unprivileged
+                                 ? runBatch(c.input, c.arguments, folder, errors, unprivileged,
+                                            Channel::pipe, reachableCopy.c_str())
+                                 : runBatch(c.input, c.arguments, folder, errors);
     ASSERT_TRUE(result.exited) << "signal " << result.signal;
     const std::string output = maskAddresses(result.output);
     if (c.output.ends_with("...")) {
