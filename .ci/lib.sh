@@ -2,11 +2,15 @@
 
 # The workflow presets of CMakePresets.json (CI checks that they are these).
 workflow_presets=(release test long proof bench fuzz package aarch64 s390x armhf riscv64 ppc64le
-  win32 win64 web)
+  win32 win64 web page)
 
 # workflow_packages PRESET...: the Debian packages that the workflows of
 # CMakePresets.json need, each package once. Fails on an unknown preset,
 # naming the presets there are.
+# The WebAssembly programs: clang's wasm32 target, wasm-ld (lld), the
+# archiver that indexes their libraries (llvm-ar, in llvm), the C headers of
+# wasi-libc and libc++'s C++ headers for wasm32, the compiler's builtins.
+wasm_packages=(clang lld llvm wasi-libc libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32)
 workflow_packages() {
   local preset packages=()
   for preset in "$@"; do
@@ -28,22 +32,18 @@ workflow_packages() {
       # 32-bit program.
       win32) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-i686-posix wine wine32:i386) ;;
       win64) packages+=(cmake make g++ libgtest-dev g++-mingw-w64-x86-64-posix wine wine64) ;;
-      # The WebAssembly programs: clang's wasm32 target, wasm-ld (lld), the C
-      # headers of wasi-libc and libc++'s C++ headers for wasm32, the
-      # compiler's builtins; their end-to-end tests are built for this
-      # machine (g++, libgtest-dev) and run them under Node.
-      web)
-        packages+=(cmake make clang lld wasi-libc libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32
-          nodejs g++ libgtest-dev)
-        ;;
+      # python3 serves the page as the README shows. The web preset's
+      # end-to-end tests are built for this machine (g++, libgtest-dev) and
+      # run the programs under Node.
+      page) packages+=(cmake make "${wasm_packages[@]}" python3) ;;
+      web) packages+=(cmake make "${wasm_packages[@]}" python3 nodejs g++ libgtest-dev) ;;
       # Every platform's release program; git gives the packages the time of
       # the last commit, rpm's rpmbuild makes the RPM packages. The cross
       # toolchain files look for qemu.
       package)
         packages+=(cmake make g++ git rpm qemu-user g++-aarch64-linux-gnu g++-s390x-linux-gnu
           g++-arm-linux-gnueabihf g++-riscv64-linux-gnu g++-powerpc64le-linux-gnu
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix clang lld wasi-libc
-          libc++-14-dev-wasm32 libclang-rt-14-dev-wasm32)
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix "${wasm_packages[@]}")
         ;;
       *)
         echo "no workflow preset named '$preset'; the presets: ${workflow_presets[*]}" >&2

@@ -3,7 +3,7 @@
 //   node tests/web/page_test.mjs WEB_DIR NATIVE_DIR
 // WEB_DIR holds the page and the .wasm programs (build/web), NATIVE_DIR the
 // native quadsolve and quadsolve-batch (build/release). Screenshots go to
-// WEB_DIR/screenshots/.
+// screenshots/ beside WEB_DIR (build/screenshots), which holds the page alone.
 import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -14,6 +14,7 @@ import {openPage} from './browser.mjs';
 
 const [webDir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
 const BATCH_LINES = 10000;
+const shots = path.join(path.dirname(webDir), 'screenshots');
 const failures = [];
 const check = (ok, what) => {
   if (!ok) failures.push(what);
@@ -103,9 +104,7 @@ async function oneEquation(page, row, first) {
   const plotWanted = row.plot !== false && (rootTexts.length > 0 || expected === '0');
   ok = check(shown.plotted === plotWanted, `${row.eq}: plot shown ${shown.plotted}`) && ok;
   if (plotWanted) ok = (await markersMatch(page, rootTexts)) && ok;
-  if (row.shot)
-    await page.screenshot(
-        {path: path.join(webDir, 'screenshots', row.shot + '.png'), fullPage: true});
+  if (row.shot) await page.screenshot({path: path.join(shots, row.shot + '.png'), fullPage: true});
   console.log(`${ok ? 'ok  ' : 'FAIL'} ${row.eq.padEnd(20)} ${expected}`);
 }
 
@@ -117,7 +116,7 @@ function underNodeWasi(module, input, work) {
   const wasi =
       new WASI({version: 'preview1', args: ['quadsolve-batch'], stdin, stdout, returnOnExit: true});
   const instance = new WebAssembly.Instance(
-      new WebAssembly.Module(fs.readFileSync(module)), wasi.getImportObject());
+      new WebAssembly.Module(fs.readFileSync(module)), {wasi_snapshot_preview1: wasi.wasiImport});
   wasi.start(instance);
   fs.closeSync(stdin);
   fs.closeSync(stdout);
@@ -178,7 +177,7 @@ async function manyEquations(page, work) {
 }
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quadsolve-web-'));
-fs.mkdirSync(path.join(webDir, 'screenshots'), {recursive: true});
+fs.mkdirSync(shots, {recursive: true});
 const {page, close, errors} =
     await openPage(webDir, work, `?eq=${encodeURIComponent(EQUATIONS[0].eq)}`);
 try {
@@ -191,6 +190,5 @@ try {
 }
 for (const failure of failures) console.log('FAIL: ' + failure);
 console.log(
-    failures.length ? `${failures.length} failures` :
-                      `all passed; screenshots in ${path.join(webDir, 'screenshots')}`);
+    failures.length ? `${failures.length} failures` : `all passed; screenshots in ${shots}`);
 process.exit(failures.length ? 1 : 0);
