@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "extended/extended.h"
+#include "textio/digit_arithmetic.h"
 #include "textio/number_conversions.h"
-#include "textio/number_text.h"
 #include "textio/power_of_ten.h"
 
 namespace {
@@ -44,7 +44,7 @@ void spellAllPositions(std::uint64_t scaled, char* digits) {
 }  // namespace
 
 // Cold: compiled for size, as the everyday fixed form spells its digits
-// itself (number_text.h).
+// itself (digit_arithmetic.h).
 [[gnu::cold]] void spellPositions(std::uint64_t scaled, std::int32_t count, char* digits) {
   assert(scaled < 2 * positionZeroUnit && count >= 1 && count <= maxDigitCount);
   if (count < significantDigits) {

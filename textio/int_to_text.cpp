@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "textio/digit_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/number_text.h"
 #include "textio/text_stream.h"

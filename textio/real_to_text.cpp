@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "extended/extended.h"
+#include "textio/digit_arithmetic.h"
 #include "textio/number_conversions.h"
 #include "textio/number_text.h"
 
