@@ -6,12 +6,14 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "extended/extended.h"
 #include "extended/fpu_environment.h"
 #include "tests/textio/number_test_support.h"
+#include "textio/digit_arithmetic.h"
 #include "textio/number_conversions.h"
 
 namespace {
@@ -327,6 +329,21 @@ TEST(GenerateDigits, PositionsAndDecimalRounding) {
   EXPECT_EQ(digitsOf(std::ldexp(1.0, -18), 18), "0000000381469726562");  // …562.5
   EXPECT_EQ(digitsOf(std::ldexp(3.0, -18), 18), "0000001144409179688");  // …687.5
   EXPECT_EQ(digitsOf(1.0, maxDigitCount), "01" + std::string(maxDigitCount - 1, '0'));
+}
+
+// Division by a power of ten by one multiplication, against the division:
+// seeded dividends below 2^61, and the multiples of the power and the values
+// one below them, where a quotient one off would show.
+TEST(GenerateDigits, DivisionByAPowerOfTenAsTheDivisionGivesIt) {
+  std::mt19937_64 random(20261208);
+  for (int i = 0; i < 300000; ++i) {
+    const auto n = static_cast<std::int32_t>(i % (significantDigits + 1));
+    const std::uint64_t power = powersOfTen[static_cast<std::size_t>(n)];
+    std::uint64_t x = random() % largestQuotientDividend;
+    if (i % 3 != 0 && x >= power) x = x / power * power - (i % 3 == 2 ? 1 : 0);
+    if (i < 2 * (significantDigits + 1)) x = i % 2 == 0 ? largestQuotientDividend - 1 : power;
+    ASSERT_EQ(divideByPowerOfTen(x, n), x / power) << x << " / 10^" << n;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,10 @@ TEST_F(ReadRealStreamTest, TokenRulesOnStandardInput) {
        {{integer(125), ioMalformedNumber}, {integer(7), ioMalformedNumber}},
        '\n'},
       {"byte from 0x80 up", "5\xE9 6", {{integer(5), ioMalformedNumber}}, ' '},
+      {"byte 33 is no blank",
+       "5! 6",
+       {{integer(5), ioMalformedNumber}, {integer(6), ioMalformedNumber}},
+       -1},
       {"NUL ends a token",
        std::string("8\0"
                    "9",
@@ -216,6 +221,38 @@ TEST_F(ReadRealStreamTest, FailingReadEndsTheToken) {
 TEST_F(ReadRealStreamTest, ByteTwentySixIsABlankWithoutLineStyle) {
   TextStream stream = scriptedStream({"5\x1a 7"}, 0);
   expectReads(stream, {{integer(5), 0}, {integer(7), 0}}, -1);
+}
+
+// The everyday token converted where it lies in the buffer, against the
+// general conversion: seeded tokens of 1 to 24 digits, with or without a sign
+// and a point, the longer ones for the general path, across refills.
+TEST_F(ReadRealStreamTest, BufferedDecimalsAsTheGeneralConversionGivesThem) {
+  std::mt19937 random(20261208);
+  const auto digits = [&](std::uint32_t count) {
+    std::string text;
+    for (; count > 0; --count) text += static_cast<char>('0' + random() % 10);
+    return text;
+  };
+  const char* const signs[] = {"", "-", "+"};
+  std::vector<std::string> tokens;
+  std::string input;
+  for (int i = 0; i < 200000; ++i) {
+    std::string token = std::string(signs[random() % 3]) + digits(1 + random() % 12);
+    if (random() % 2 != 0) token += "." + digits(1 + random() % 12);
+    tokens.push_back(token);
+    input += token + (random() % 4 == 0 ? "\r\n" : " ");
+  }
+  std::vector<std::string> chunks;
+  for (std::size_t at = 0; at < input.size(); at += streamBufferSize) {
+    chunks.push_back(input.substr(at, streamBufferSize));
+  }
+  TextStream stream = scriptedStream(chunks, crLfStyle);
+  for (const std::string& token : tokens) {
+    std::int32_t code = -1;
+    ASSERT_EQ(readReal(stream), textToReal(token.c_str(), code)) << token;
+    ASSERT_EQ(code, 0);
+  }
+  EXPECT_EQ(pendingIoError, 0u);
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <string>
 
 #include "tests/platform/descriptor_support.h"
 #include "tests/textio/text_stream_fixture.h"
+#include "textio/record_input.h"
 #include "textio/text_stream.h"
 
 namespace {
@@ -86,7 +88,7 @@ const InputCase inputCases[] = {
                  "9",
                  3),
      "sc", "blank-more 57", 1},
-    {"bytes above 32 are not blanks", "\x7F\xFF", "scc", "blank-more 127 255", 1},
+    {"bytes above 32 are not blanks", "!\x7F\xFF", "sccc", "blank-more 33 127 255", 1},
 };
 
 TEST_F(TextStreamTest, InputFromFilesAndPipes) {
@@ -254,6 +256,40 @@ TEST_F(TextStreamTest, WithoutCrLfStyleCtrlZIsDataAndTheEndIsNotRemembered) {
   }
   EXPECT_EQ(got, "97 26 98 end end ");
   EXPECT_EQ(standIn.reads, 3);  // the data, then one read per call at the end
+}
+
+// The records of a file, as the word-at-a-time line-feed scan cuts them,
+// against the file cut at each line feed: seeded lines of bytes next to a line
+// feed's value (a borrow between them must mark none), in a buffer of odd size
+// so that words start at every offset and end at its edge.
+TEST_F(TextStreamTest, RecordsEndAtEachLineFeedLikeTheBytesSay) {
+  constexpr char nearLineFeed[] = {0x00, 0x01, 0x09, 0x0B, 0x0D, 0x1A, '\x8A', '\x89', '\xFF', 'x'};
+  std::mt19937 random(20261208);
+  std::string content;
+  while (content.size() < 400000) {
+    for (auto length = random() % 40; length > 0; --length) {
+      content += nearLineFeed[random() % sizeof nearLineFeed];
+    }
+    content += '\n';
+  }
+  content += "last";
+  inputFromFile(content);
+  static std::uint8_t block[4099];
+  ASSERT_EQ(setStreamBuffer(ConsoleIn, modeInput, block, sizeof block), 0u);
+  useRecordSource(ConsoleIn);
+  std::size_t at = 0;
+  while (startInputRecord()) {
+    std::string record;
+    do {
+      ASSERT_EQ(RecordIn.transferOp(RecordIn), 0u);
+      record.append(reinterpret_cast<const char*>(RecordIn.bufPtr), RecordIn.bufEnd);
+    } while (RecordIn.bufEnd != 0);
+    const std::size_t lineFeed = content.find('\n', at);
+    const std::size_t end = lineFeed == std::string::npos ? content.size() : lineFeed + 1;
+    ASSERT_EQ(record, content.substr(at, end - at)) << "at " << at;
+    at = end;
+  }
+  EXPECT_EQ(at, content.size());
 }
 
 }  // namespace
