@@ -102,20 +102,28 @@ TEST(StartUp, StackGuardDiffersByRunAndStartsWithAZeroByte) {
 
 // The kernel loads the program at any multiple of its segments' largest
 // alignment, a new one every run; below the largest page size (64 KiB), the
-// bits below that vary too. qemu's user-mode emulator loads it at one address.
+// bits below that vary too. Runs until both have varied: a run repeats a
+// value with a chance of one half at most (one random bit), so 31 runs make a
+// false failure less likely than 2^-30. qemu's user-mode emulator loads it at
+// one address.
 TEST(StartUp, LoadAddressVariesDownToTheSegmentsAlignment) {
   if (std::string(START_UP_PROBE) != START_UP_PROBE_FILE) GTEST_SKIP() << "under an emulator";
+  constexpr std::uintptr_t largestPage = 0x10000;
+  constexpr int mostRuns = 31;
   std::set<std::uintptr_t> bases, belowLargestPage;
   std::uintptr_t alignment = 0;
-  for (int run = 0; run < 12; ++run) {
+  for (int run = 0; run < mostRuns; ++run) {
     const std::vector<std::uintptr_t> values = probeValues("b");
     ASSERT_EQ(values.size(), 2u);
     alignment = values[1];
+    ASSERT_EQ(values[0] % alignment, 0u) << "alignment " << alignment;
     bases.insert(values[0]);
-    belowLargestPage.insert(values[0] % 0x10000);
+    belowLargestPage.insert(values[0] % largestPage);
+    if (bases.size() > 1 && (belowLargestPage.size() > 1 || alignment >= largestPage)) break;
   }
   EXPECT_GT(bases.size(), 1u);
-  EXPECT_GT(belowLargestPage.size(), alignment < 0x10000 ? 1u : 0u) << "alignment " << alignment;
+  EXPECT_GT(belowLargestPage.size(), alignment < largestPage ? 1u : 0u)
+      << "alignment " << alignment;
 }
 
 // A store right below the alternate stack faults, on the guard that keeps a

@@ -1,0 +1,40 @@
+#!/bin/sh
+# A program with a relocation of another type than relative is refused by its
+# own start-up, as a dynamic loader refuses one that it cannot relocate: the
+# start-up probe with the type of its first dynamic relocation changed writes
+# the start-up's line on standard error and nothing else, and ends with 127.
+# Usage: relocation_fault.sh PROBE [EMULATOR [ARGUMENT...]]
+set -eu
+probe=$1
+shift
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+run() {
+  status=0
+  printf n | "$@" >"$work/output" 2>"$work/errors" || status=$?
+}
+
+# The relocation's type: the low byte of its information word, which follows
+# its offset; where that byte lies depends on the file's class and byte order.
+table=$(readelf -SW "$probe" | sed 's/^ *\[ *[0-9]*\]//' | awk '$1 ~ /^\.rela?\.dyn$/ { print "0x" $4; exit }')
+[ -n "$table" ] || { echo "no dynamic relocations in $probe" >&2 && exit 1; }
+header=$(readelf -hW "$probe")
+case "$header" in
+  *ELF64*big*) typeByte=15 ;;
+  *ELF64*) typeByte=8 ;;
+  *ELF32*big*) typeByte=7 ;;
+  *) typeByte=4 ;;
+esac
+offset=$((table + typeByte))
+type=$(od -An -tu1 -j "$offset" -N1 "$probe" | tr -d ' ')
+cp "$probe" "$work/probe"
+# Bit 6 set or cleared: neither none (0) nor relative on any processor.
+printf "\\$(printf %03o $((type ^ 64)))" | dd of="$work/probe" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+
+run "$@" "$probe"
+[ "$status" -eq 0 ] && [ "$(tr -d '\r\n' <"$work/output")" = held ] || { echo "unchanged probe: $status" >&2 && exit 1; }
+run "$@" "$work/probe"
+[ "$status" -eq 127 ] && [ ! -s "$work/output" ] || { echo "patched probe: status $status, not 127" >&2 && exit 1; }
+[ "$(cat "$work/errors")" = "cannot start: a relocation of an unexpected type" ] || {
+  echo "patched probe wrote: $(cat "$work/errors")" >&2 && exit 1
+}
