@@ -1,5 +1,6 @@
 // The texts of the Linux error numbers that the program's files, reads and
-// writes can meet, in the words that Linux programs use for them.
+// writes can meet, in the words that Linux programs use for them. The WASI
+// room turns its own codes into these numbers and takes the same texts.
 #include <cstdint>
 
 #include "platform/error_text.h"

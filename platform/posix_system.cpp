@@ -1,6 +1,7 @@
-// Keyboard type, registry and the message box on Linux.
+// Keyboard type, registry and the message box on the POSIX systems, Linux
+// and WASI alike.
 //
-// Linux has neither a keyboard type nor a registry: keyboardType() reports 0
+// Neither has a keyboard type nor a registry: keyboardType() reports 0
 // and no registry key can be opened, so the floating-point mask override never
 // applies here. The message box is a line on standard error.
 #include <cstdint>
