@@ -8,12 +8,8 @@
 set -eu
 probe=$1
 shift
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-run() {
-  status=0
-  printf n | "$@" >"$work/output" || status=$?
-}
+# shellcheck source=tests/platform/probe_copy.sh
+. "$(dirname "$0")/probe_copy.sh"
 
 # The function's place in the file, from the loaded segment that holds it.
 address=$(($(readelf -sW "$probe" | awk '$4 == "FUNC" && $8 ~ /writeOutBuffer/ { print "0x" $2; exit }')))

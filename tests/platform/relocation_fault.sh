@@ -7,12 +7,8 @@
 set -eu
 probe=$1
 shift
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-run() {
-  status=0
-  printf n | "$@" >"$work/output" 2>"$work/errors" || status=$?
-}
+# shellcheck source=tests/platform/probe_copy.sh
+. "$(dirname "$0")/probe_copy.sh"
 
 # The relocation's type: the low byte of its information word, which follows
 # its offset; where that byte lies depends on the file's class and byte order.
