@@ -413,20 +413,16 @@ TEST(ReleaseHandle, LeavesTheDescriptorOpen) {
   EXPECT_NE(::fcntl(file.get(), F_GETFD), -1);
 }
 
-// The texts that a message gives for a failure's code, and the one for a code
-// without a text.
+// The texts that messages give for failures' codes, and for a code without one.
 TEST(ErrorText, TextsOfTheCodesThatMessagesName) {
-  const struct {
-    std::uint32_t code;
-    const char* text;
-  } cases[] = {{2, "No such file or directory"},
-               {20, "Not a directory"},
-               {32, "Broken pipe"},
-               {122, "Disk quota exceeded"},
-               {3, "Unknown error 3"}};
-  for (const auto& c : cases) {
+  for (const auto& [code, expected] :
+       {std::pair<std::uint32_t, std::string>{2, "No such file or directory"},
+        {20, "Not a directory"},
+        {32, "Broken pipe"},
+        {122, "Disk quota exceeded"},
+        {3, "Unknown error 3"}}) {
     char text[64];
-    EXPECT_EQ(std::string(text, platform::errorText(c.code, text, sizeof text)), c.text);
+    EXPECT_EQ(std::string(text, platform::errorText(code, text, sizeof text)), expected);
   }
 }
 
