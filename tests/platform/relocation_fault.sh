@@ -1,13 +1,11 @@
 #!/bin/sh
-# A program with a relocation of another type than relative is refused by its
-# own start-up, as a dynamic loader refuses one that it cannot relocate: the
-# start-up probe with the type of its first dynamic relocation changed writes
-# the start-up's line on standard error and nothing else, and ends with 127.
+# The start-up refuses a relocation that is not relative, as a dynamic loader
+# would: the probe with its first dynamic relocation's type changed writes the
+# start-up's line on standard error, nothing else, and ends with 127.
 # Usage: relocation_fault.sh PROBE [EMULATOR [ARGUMENT...]]
 set -eu
 probe=$1
 shift
-# shellcheck source=tests/platform/probe_copy.sh
 . "$(dirname "$0")/probe_copy.sh"
 
 # The relocation's type: the low byte of its information word, which follows

@@ -331,9 +331,8 @@ TEST(GenerateDigits, PositionsAndDecimalRounding) {
   EXPECT_EQ(digitsOf(1.0, maxDigitCount), "01" + std::string(maxDigitCount - 1, '0'));
 }
 
-// Division by a power of ten by one multiplication, against the division:
-// seeded dividends below 2^61, and the multiples of the power and the values
-// one below them, where a quotient one off would show.
+// Division by a power of ten by one multiplication, against the division: seeded
+// dividends below 2^61, multiples of the power and the values one below them.
 TEST(GenerateDigits, DivisionByAPowerOfTenAsTheDivisionGivesIt) {
   std::mt19937_64 random(20261208);
   for (int i = 0; i < 300000; ++i) {

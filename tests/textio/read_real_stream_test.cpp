@@ -223,9 +223,8 @@ TEST_F(ReadRealStreamTest, ByteTwentySixIsABlankWithoutLineStyle) {
   expectReads(stream, {{integer(5), 0}, {integer(7), 0}}, -1);
 }
 
-// The everyday token converted where it lies in the buffer, against the
-// general conversion: seeded tokens of 1 to 24 digits, some with a sign or a
-// point, the longer ones for the general path, across refills.
+// The everyday token converted in the buffer, against the general conversion:
+// seeded tokens of 1 to 24 digits, some with a sign or a point, across refills.
 TEST_F(ReadRealStreamTest, BufferedDecimalsAsTheGeneralConversionGivesThem) {
   std::mt19937 random(20261208);
   std::vector<std::string> tokens(200000), chunks;

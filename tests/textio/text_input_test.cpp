@@ -258,10 +258,9 @@ TEST_F(TextStreamTest, WithoutCrLfStyleCtrlZIsDataAndTheEndIsNotRemembered) {
   EXPECT_EQ(standIn.reads, 3);  // the data, then one read per call at the end
 }
 
-// The records of a file, as the word-at-a-time line-feed scan cuts them,
-// against the file cut at each line feed: seeded bytes next to a line feed's
-// value (a borrow between them must mark none), in a buffer of odd size so
-// that words start at every offset and end at its edge.
+// The records of a file as the word-at-a-time line-feed scan cuts them, against
+// the bytes cut at each line feed: seeded bytes next to a line feed's value (no
+// borrow may mark one), in a buffer of odd size, so words start at any offset.
 TEST_F(TextStreamTest, RecordsEndAtEachLineFeedLikeTheBytesSay) {
   constexpr char bytes[] = {'\n', 0x00, 0x01, 0x09, 0x0B, 0x0D, 0x1A, '\x8A', '\x89', '\xFF', 'x'};
   std::mt19937 random(20261208);
