@@ -8,6 +8,7 @@
 set -eu
 probe=$1
 shift
+# shellcheck source=tests/platform/probe_copy.sh
 . "$(dirname "$0")/probe_copy.sh"
 
 # The function's place in the file, from the loaded segment that holds it.

@@ -6,6 +6,7 @@
 set -eu
 probe=$1
 shift
+# shellcheck source=tests/platform/probe_copy.sh
 . "$(dirname "$0")/probe_copy.sh"
 
 # The relocation's type: the low byte of its information word, which follows

@@ -101,11 +101,9 @@ TEST(StartUp, StackGuardDiffersByRunAndStartsWithAZeroByte) {
 }
 
 // The kernel loads the program at any multiple of its segments' largest
-// alignment, a new one every run; below the largest page size (64 KiB), the
-// bits below that vary too. Runs until both have varied: a run repeats a
-// value with a chance of one half at most (one random bit), so 31 runs make a
-// false failure less likely than 2^-30. qemu's user-mode emulator loads it at
-// one address.
+// alignment, a new one every run; below 64 KiB, the largest page size, the bits
+// above the alignment vary too. Runs until both have varied: with one random
+// bit at least, 31 runs fail falsely once in 2^30. qemu loads it at one address.
 TEST(StartUp, LoadAddressVariesDownToTheSegmentsAlignment) {
   if (std::string(START_UP_PROBE) != START_UP_PROBE_FILE) GTEST_SKIP() << "under an emulator";
   constexpr std::uintptr_t largestPage = 0x10000;
