@@ -278,7 +278,6 @@ TEST_F(TextStreamTest, RecordsEndAtEachLineFeedLikeTheBytesSay) {
       ASSERT_EQ(RecordIn.transferOp(RecordIn), 0u);
       record.append(reinterpret_cast<const char*>(RecordIn.bufPtr), RecordIn.bufEnd);
     } while (RecordIn.bufEnd != 0);
-    // To the line feed and past it, or to the end (npos + 1 is 0).
     ASSERT_EQ(record, content.substr(at, content.find('\n', at) + 1 - at)) << "at " << at;
     at += record.size();
   }
