@@ -11,80 +11,105 @@ bool isSeparator(char c) {
   return c == ' ' || c == '\t';
 }
 
+bool isWildcard(char c) {
+  return c == '*' || c == '?';
+}
+
+// Where the splitter stands: the next byte to read, and where the next byte
+// of an argument goes, never past `next`.
+struct Cursor {
+  const char* next;
+  char* out;
+};
+
+// The program's name: quotes group, backslashes are plain.
+void readProgramName(Cursor& at) {
+  bool quoted = false;
+  while (*at.next != 0 && (quoted || !isSeparator(*at.next))) {
+    if (*at.next == quote) {
+      quoted = !quoted;
+      ++at.next;
+    } else {
+      *at.out++ = *at.next++;
+    }
+  }
+}
+
+// A run of backslashes: before a double quote 2n of them give n and leave
+// the quote to open or close a quoted part, 2n + 1 give n and a literal
+// quote; anywhere else they are themselves.
+void readBackslashes(Cursor& at) {
+  std::int32_t backslashes = 0;
+  while (*at.next == backslash) {
+    ++backslashes;
+    ++at.next;
+  }
+  if (*at.next != quote) {
+    while (backslashes-- > 0) *at.out++ = backslash;
+    return;
+  }
+  for (std::int32_t half = backslashes / 2; half > 0; --half) *at.out++ = backslash;
+  if (backslashes % 2 != 0) {
+    *at.out++ = quote;
+    ++at.next;
+  }
+}
+
+// One argument after the program's name, up to its separator or the line's
+// end. Returns true when a * or ? of it stands outside double quotes.
+bool readArgument(Cursor& at) {
+  bool quoted = false;
+  bool pattern = false;
+  while (*at.next != 0 && (quoted || !isSeparator(*at.next))) {
+    if (*at.next == backslash) {
+      readBackslashes(at);
+    } else if (*at.next == quote) {
+      ++at.next;
+      if (quoted && *at.next == quote) {
+        *at.out++ = quote;
+        ++at.next;
+      } else {
+        quoted = !quoted;
+      }
+    } else {
+      pattern = pattern || (!quoted && isWildcard(*at.next));
+      *at.out++ = *at.next++;
+    }
+  }
+  return pattern;
+}
+
 }  // namespace
 
-std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity) {
-  const char* next = line;  // the next byte to read
-  char* out = line;         // where the next byte of an argument goes: never past `next`
+std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity, bool* patterns) {
+  Cursor at{line, line};
   std::int32_t count = 0;
 
   // Keeps the argument that starts at `start` (when there is room) and ends
-  // it at `out`, which is then at most at the byte just read.
-  auto keep = [&](char* start) {
-    if (count < capacity - 1) arguments[count] = start;
+  // it at `at.out`, which is then at most at the byte just read. At the
+  // line's end `at.next` stays on its terminator, which the argument's own
+  // can only overwrite with another.
+  auto keep = [&](char* start, bool pattern) {
+    if (count < capacity - 1) {
+      arguments[count] = start;
+      if (patterns != nullptr) patterns[count] = pattern;
+    }
     ++count;
-    *out++ = 0;
+    const bool atEnd = *at.next == 0;
+    if (!atEnd) ++at.next;
+    *at.out++ = 0;
+    return atEnd;
   };
 
-  // The program's name: quotes group, backslashes are plain.
-  {
-    char* start = out;
-    bool quoted = false;
-    while (*next != 0 && (quoted || !isSeparator(*next))) {
-      if (*next == quote) {
-        quoted = !quoted;
-        ++next;
-      } else {
-        *out++ = *next++;
-      }
-    }
-    // At the line's end `next` stays on its terminator, which the argument's
-    // own can only overwrite with another.
-    if (*next != 0) ++next;
-    keep(start);
-  }
-
+  char* start = at.out;
+  readProgramName(at);
+  keep(start, false);
   for (;;) {
-    while (isSeparator(*next)) ++next;
-    if (*next == 0) break;
-
-    char* start = out;
-    bool quoted = false;
-    while (*next != 0 && (quoted || !isSeparator(*next))) {
-      if (*next == backslash) {
-        std::int32_t backslashes = 0;
-        while (*next == backslash) {
-          ++backslashes;
-          ++next;
-        }
-        if (*next != quote) {
-          while (backslashes-- > 0) *out++ = backslash;
-          continue;
-        }
-        for (std::int32_t half = backslashes / 2; half > 0; --half) *out++ = backslash;
-        if (backslashes % 2 != 0) {
-          *out++ = quote;
-          ++next;
-        }
-        // An even count leaves the quote to open or close a quoted part.
-        continue;
-      }
-      if (*next == quote) {
-        ++next;
-        if (quoted && *next == quote) {
-          *out++ = quote;
-          ++next;
-        } else {
-          quoted = !quoted;
-        }
-        continue;
-      }
-      *out++ = *next++;
-    }
-    const bool atEnd = *next == 0;
-    if (!atEnd) ++next;
-    keep(start);
-    if (atEnd) break;
+    while (isSeparator(*at.next)) ++at.next;
+    if (*at.next == 0) break;
+    start = at.out;
+    const bool pattern = readArgument(at);
+    if (keep(start, pattern)) break;
   }
 
   arguments[count < capacity - 1 ? count : capacity - 1] = nullptr;

@@ -27,6 +27,12 @@ namespace platform {
 // kept. `capacity` is at least 1. Bytes other than space, tab, double quote
 // and backslash are copied as they are, so UTF-8 text splits as its UTF-16
 // original would.
-std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity);
+//
+// Where `patterns` is not null, patterns[i] is set for each argument kept:
+// true when a * or ? of it stands outside double quotes (no Windows file name
+// holds either, so such an argument is a pattern of names that the program
+// may expand), false for the program's name and every other argument.
+std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity,
+                              bool* patterns = nullptr);
 
 }  // namespace platform

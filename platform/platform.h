@@ -74,6 +74,25 @@ Handle openFileForReading(const char* name);
 // for reading can be lost, so a failure is not reported.
 void closeFile(Handle handle);
 
+// The files that main's argument `index` (1 or more), `argument`, names as a
+// FILE operand, for operandFileName(0) to operandFileName(count - 1); returns
+// their count. On Linux and under WASI an argument names itself (a shell has
+// expanded its patterns before the program starts): the count is 1. On
+// Windows, where cmd and PowerShell hand a program `*.txt` as it was typed, an
+// argument with * or ? outside double quotes (splitCommandLine) is a pattern:
+// its last part is matched against the names in its folder (the part before
+// the last \, / or :, else the current folder), "." and ".." left out, and it
+// names the matches, that folder part before each, in name order (ordinal,
+// letters' case ignored, as NTFS orders a folder). A pattern that matches
+// nothing gives 0 with the system's code in lastError() (2 for no such file,
+// 3 for a missing folder, 123 for a pattern in a folder's part), as does one
+// whose names exceed the layer's room for them (8, not enough memory).
+std::int32_t listOperandFiles(std::int32_t index, const char* argument);
+
+// A name of the last listOperandFiles, in UTF-8: valid until the next call
+// of either.
+const char* operandFileName(std::int32_t position);
+
 // The operating system's text for a failure code (the reason that a message
 // names: "No such file or directory"), without a line end: writes at most
 // `capacity` bytes of it to `text` and returns their count. A code that the

@@ -1,9 +1,10 @@
-// Keyboard type, registry and the message box on the POSIX systems, Linux
-// and WASI alike.
+// Keyboard type, registry, the message box and FILE operands on the POSIX
+// systems, Linux and WASI alike.
 //
 // Neither has a keyboard type nor a registry: keyboardType() reports 0
 // and no registry key can be opened, so the floating-point mask override never
-// applies here. The message box is a line on standard error.
+// applies here. The message box is a line on standard error. A FILE operand
+// names itself: the shell has expanded its patterns.
 #include <cstdint>
 #include <cstring>
 
@@ -24,6 +25,19 @@ bool queryRegistryValue(RegistryKey /*key*/, const char* /*valueName*/, std::uin
 }
 
 void closeRegistryKey(RegistryKey /*key*/) {}
+
+namespace {
+const char* listedOperand = nullptr;
+}  // namespace
+
+std::int32_t listOperandFiles(std::int32_t /*index*/, const char* argument) {
+  listedOperand = argument;
+  return 1;
+}
+
+const char* operandFileName(std::int32_t /*position*/) {
+  return listedOperand;
+}
 
 // Writes "<caption>: <text>" and LF to standard error, so "Error: <message>".
 // Async-signal-safe: three plain writes, results ignored as a message box's

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "platform/command_line.h"
+#include "platform/win32_internal.h"
 
 #define QUADSOLVE_STRING(text) #text
 #define QUADSOLVE_SYMBOL(prefix, name) QUADSOLVE_STRING(prefix) name
@@ -21,26 +22,29 @@ extern "C" int programMain(int argumentCount,
 
 namespace {
 
-// A command line holds at most 32767 UTF-16 units; in UTF-8 each becomes at
-// most 3 bytes (a surrogate pair, two units, 4). Its arguments are separated
-// by at least one unit each, which bounds their number.
-constexpr int commandLineUnits = 32767;
-constexpr int commandLineBytes = 3 * commandLineUnits + 1;
-constexpr int argumentCapacity = commandLineUnits / 2 + 2;
+using platform::argumentCapacity;
+
+// In UTF-8 each unit of the command line becomes at most 3 bytes (a surrogate
+// pair, two units, 4).
+constexpr int commandLineBytes = 3 * platform::commandLineUnits + 1;
 
 char commandLine[commandLineBytes];
 char* arguments[argumentCapacity];
 
 // The process's command line in UTF-8, split into arguments (argument 0 the
-// program's name). A line that cannot be converted gives no argument at all.
+// program's name), with the patterns among them marked. A line that cannot
+// be converted gives no argument at all.
 int splitProcessCommandLine() {
   const int length = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, commandLine,
                                          commandLineBytes, nullptr, nullptr);
   if (length <= 0) commandLine[0] = 0;
-  return platform::splitCommandLine(commandLine, arguments, argumentCapacity);
+  return platform::splitCommandLine(commandLine, arguments, argumentCapacity,
+                                    platform::argumentPatterns);
 }
 
 }  // namespace
+
+bool platform::argumentPatterns[argumentCapacity];
 
 extern "C" {
 

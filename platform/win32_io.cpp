@@ -12,6 +12,7 @@
 
 #include "platform/error_text.h"
 #include "platform/platform.h"
+#include "platform/win32_internal.h"
 
 namespace platform {
 
@@ -22,19 +23,17 @@ namespace {
 // overwrite that copy).
 std::uint32_t lastErrorCode = 0;
 
-// Keeps the code of a failed call. A failure always leaves a nonzero code, so
-// that no caller can mistake it for success.
-void recordFailure(DWORD code) {
-  if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
-  lastErrorCode = code;
-  SetLastError(code);
-}
-
 HANDLE handleOf(Handle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
 }  // namespace
+
+void recordFailure(std::uint32_t code) {
+  if (code == ERROR_SUCCESS) code = ERROR_GEN_FAILURE;
+  lastErrorCode = code;
+  SetLastError(code);
+}
 
 Handle standardHandle(StandardHandle which) {
   DWORD id;

@@ -75,3 +75,8 @@ void endRuntimeRecord() {
 void excludeRecordErrorsFromStatus() {
   recordErrorsExcluded = true;
 }
+
+void terminateProgramWithStatus(std::uint8_t status) {
+  firstRecordErrorCode = status;
+  terminateProgram();
+}

@@ -106,6 +106,12 @@ void endRuntimeRecord();
 // ends with 0 when every record got its line, its result or its error line.
 void excludeRecordErrorsFromStatus();
 
+// Ends a record program that refuses its input, without a run-time error:
+// as terminateProgram ends it (the lines it holds written out, a failed write
+// of them ending it with that write's error), with `status` as its exit code
+// in place of the records' code.
+[[noreturn]] void terminateProgramWithStatus(std::uint8_t status);
+
 // A record program's word on the failure that ends it, on standard error:
 // `report` is called once, after the run-time error line is written and
 // before the streams are closed, with the error's code and, when the error

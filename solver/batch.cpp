@@ -3,7 +3,9 @@
 //   quadsolve-batch [OPTION]... [FILE]...
 //
 // The FILEs are read in order as one stream of records; "-" and no FILE at
-// all are standard input. Each line is a record: the line feed ends it, and
+// all are standard input. On Windows a FILE with * or ? outside double quotes
+// is a pattern, which names the files that it matches (platform.h,
+// listOperandFiles). Each line is a record: the line feed ends it, and
 // so does the end of its file, and every other byte is read as quadsolve
 // reads its input. For each record the program writes exactly what quadsolve
 // writes after its leading empty line when that record, with a line feed, is
@@ -20,7 +22,9 @@
 // line more on standard error that says what failed. The exit code is then
 // that error's; otherwise it is the code of the first record that ended in an
 // error (0 with --exit-zero), or 0 when every record got its result line. A
-// usage error ends the program with 2 before anything is read.
+// usage error ends the program with 2 before anything is read. A source that
+// begins with a UTF-16 byte-order mark is refused before any of its records:
+// one line on standard error, and the status 65.
 //
 // Input is read, and output written to files and pipes, in blocks of 64 KiB;
 // output to a terminal goes out line by line. Every block ends at a line end.
@@ -56,6 +60,10 @@ TextStream FileIn;
 // The exit code of a command line that the program cannot take.
 constexpr std::uint32_t usageErrorStatus = 2;
 
+// The exit code of a source that is UTF-16 text (sysexits.h's EX_DATAERR,
+// "the input data was incorrect"): its bytes are no records.
+constexpr std::uint8_t refusedTextStatus = 65;
+
 constexpr char usageLine[] = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
 
 constexpr const char* helpLines[] = {
@@ -68,20 +76,21 @@ constexpr const char* helpLines[] = {
     "  --exit-zero  exit with 0 when every line got its line, its result or",
     "               its error line; only a failure of the program itself (a",
     "               FILE, a read, a write, a signal) gives another status",
-    "  -h, --help   show this help and exit",
+    "  -h, --help   show this help and exit (also /?)",
     "  --version    show the name and version and exit",
     "  --           end of the options: every argument after it is a FILE",
     "",
     "Exit status: 0 when every line got its result line, else the code of the",
     "first line that ended in a run-time error; a FILE that cannot be read, or",
-    "a failed read or write, ends the program with the system's code, and a",
-    "usage error with 2.",
+    "a failed read or write, ends the program with the system's code (2: no",
+    "such file), a usage error with 2 (its line on standard error says usage),",
+    "and an input in UTF-16 with 65 before any line of it.",
 };
 
 struct Options {
   bool exitZero = false;
-  // The FILE operands, in order: arguments[0] to arguments[operandCount - 1].
-  char** arguments = nullptr;
+  // The FILE operands stay where they stand in main's arguments, in order;
+  // every other argument there is made null.
   int operandCount = 0;
 };
 
@@ -170,22 +179,26 @@ class ErrorLine {
 }
 
 // Reads the options, wherever they stand before "--"; ends the program for
-// --help, --version and an unknown option. Every other argument, "-" among
-// them, is a FILE operand, kept in order at the front of `arguments`.
+// --help (also /?, as Windows programs take it), --version and an unknown
+// option. Every other argument, "-" among them, is a FILE operand, left in
+// its place; the options' places are made null.
 Options readOptions(int argumentCount, char** arguments) {
   Options options;
-  options.arguments = arguments;
   bool optionsEnded = false;
   for (int index = 1; index < argumentCount; ++index) {
     char* const argument = arguments[index];
-    const bool isOption = !optionsEnded && argument[0] == '-' && argument[1] != 0;
+    const bool isOption =
+        !optionsEnded && ((argument[0] == '-' && argument[1] != 0) || equal(argument, "/?"));
     if (!isOption) {
-      arguments[options.operandCount++] = argument;
-    } else if (equal(argument, "--")) {
+      ++options.operandCount;
+      continue;
+    }
+    arguments[index] = nullptr;
+    if (equal(argument, "--")) {
       optionsEnded = true;
     } else if (equal(argument, "--exit-zero")) {
       options.exitZero = true;
-    } else if (equal(argument, "-h") || equal(argument, "--help")) {
+    } else if (equal(argument, "-h") || equal(argument, "--help") || equal(argument, "/?")) {
       showHelp();
     } else if (equal(argument, "--version")) {
       showVersion();
@@ -234,11 +247,30 @@ constexpr FailureReport failureReport = {reportFailure};
 
 // ---- The records ----
 
-// Answers every record of one source: standard input for null or "-", else
-// the named file. A source that cannot be opened or read ends the program.
+// A source in UTF-16: its bytes are no records of numbers, and read as bytes
+// each of its lines would give an error line or a wrong answer. The lines of
+// the sources before it stand.
+[[noreturn]] void refuseText(SourceText text) {
+  const bool littleEndian = text == SourceText::utf16LittleEndian;
+  ErrorLine()
+      .add(programName)
+      .add(": cannot read ")
+      .add(sourceName != nullptr ? sourceName : "standard input")
+      .add(littleEndian ? ": it is UTF-16LE text (byte-order mark FF FE)"
+                        : ": it is UTF-16BE text (byte-order mark FE FF)")
+      .add(
+          "; save it as ANSI or UTF-8, or convert it: Get-Content FILE | Set-Content "
+          "-Encoding ASCII NEWFILE in PowerShell, iconv -f UTF-16 -t UTF-8 FILE > NEWFILE "
+          "elsewhere")
+      .write();
+  terminateProgramWithStatus(refusedTextStatus);
+}
+
+// Answers every record of one source: standard input for null, else the
+// named file. A source that cannot be opened or read ends the program.
 void answerSource(const char* name) {
-  const bool standardInput = name == nullptr || equal(name, "-");
-  sourceName = standardInput ? nullptr : name;
+  const bool standardInput = name == nullptr;
+  sourceName = name;
   TextStream& stream = standardInput ? ConsoleIn : FileIn;
   if (!standardInput) {
     openingSource = true;
@@ -249,6 +281,9 @@ void answerSource(const char* name) {
   setStreamBuffer(stream, modeInput, inputBlock, inputBlockSize);
   ioCheck();
   useRecordSource(stream);
+  if (const SourceText text = sourceText(); text != SourceText::bytes) refuseText(text);
+  // A failed read of the source's start.
+  ioCheck();
 
   while (startInputRecord()) {
     answerRecord(RecordIn);
@@ -260,6 +295,24 @@ void answerSource(const char* name) {
   // The end of the source, or a failed read of it.
   ioCheck();
   if (!standardInput) closeStream(FileIn);
+}
+
+// Answers the sources that the FILE operand `index` of main's arguments
+// names: standard input for "-", else the file, or each file of a pattern. A
+// pattern that matches nothing fails as a file that cannot be opened.
+void answerOperand(int index, const char* argument) {
+  if (equal(argument, "-")) return answerSource(nullptr);
+  const std::int32_t count = platform::listOperandFiles(index, argument);
+  if (count == 0) {
+    sourceName = argument;
+    openingSource = true;
+    setPendingIoError(platform::lastError());
+    ioCheck();
+    openingSource = false;
+  }
+  for (std::int32_t position = 0; position < count; ++position) {
+    answerSource(platform::operandFileName(position));
+  }
 }
 
 }  // namespace
@@ -277,8 +330,8 @@ int main(int argumentCount, char** arguments) {
   keepOutputLinesWhole();
 
   if (options.operandCount == 0) answerSource(nullptr);
-  for (int index = 0; index < options.operandCount; ++index) {
-    answerSource(options.arguments[index]);
+  for (int index = 1; index < argumentCount; ++index) {
+    if (arguments[index] != nullptr) answerOperand(index, arguments[index]);
   }
 
   terminateProgram();

@@ -106,7 +106,49 @@ std::uint32_t nextPiece(TextStream& stream) {
   return 0;
 }
 
+// Reads more of the source after the one byte that its first read delivered:
+// the next read goes in after it, as the rest of the same block. 0, or the
+// failure's code.
+std::uint32_t extendFirstRead() {
+  TextStream& stream = *source.stream;
+  stream.bufPtr += 1;
+  stream.bufSize -= 1;
+  const std::uint32_t code = refillSource();
+  stream.bufPtr -= 1;
+  stream.bufSize += 1;
+  stream.bufEnd = code == 0 ? stream.bufEnd + 1 : 0;
+  stream.bufPos = 0;
+  return code;
+}
+
 }  // namespace
+
+SourceText sourceText() {
+  constexpr std::uint8_t littleEndianMark[] = {0xFF, 0xFE};
+  constexpr std::uint8_t bigEndianMark[] = {0xFE, 0xFF};
+  TextStream& from = *source.stream;
+  std::uint32_t code = 0;
+  if (from.bufPos == from.bufEnd && !source.ended) code = refillSource();
+  // A pipe's writer may have written the mark's first byte alone.
+  const std::uint8_t* bytes = from.bufPtr + from.bufPos;
+  if (code == 0 && from.bufPos == 0 && from.bufEnd == 1 && !source.ended &&
+      (bytes[0] == littleEndianMark[0] || bytes[0] == bigEndianMark[0])) {
+    code = extendFirstRead();
+    bytes = from.bufPtr + from.bufPos;
+  }
+  if (code != 0) {
+    setPendingIoError(code);
+    return SourceText::bytes;
+  }
+  if (from.bufEnd - from.bufPos < sizeof littleEndianMark) return SourceText::bytes;
+  if (std::memcmp(bytes, littleEndianMark, sizeof littleEndianMark) == 0) {
+    return SourceText::utf16LittleEndian;
+  }
+  if (std::memcmp(bytes, bigEndianMark, sizeof bigEndianMark) == 0) {
+    return SourceText::utf16BigEndian;
+  }
+  return SourceText::bytes;
+}
 
 void useRecordSource(TextStream& stream) {
   source.stream = &stream;

@@ -22,6 +22,19 @@ extern TextStream RecordIn;
 // unread byte on. The source must stay open while its records are read.
 void useRecordSource(TextStream& source);
 
+// What a source's first bytes say it holds.
+enum class SourceText : std::uint8_t {
+  bytes,              // anything else: the records are its bytes
+  utf16LittleEndian,  // the byte-order mark FF FE
+  utf16BigEndian,     // the byte-order mark FE FF
+};
+
+// Reads the start of the source, before its first record, and tells whether
+// it begins with a UTF-16 byte-order mark; nothing is consumed. A source of
+// fewer than two bytes is bytes. A failed read gives bytes, with its code
+// pending and kept for recordSourceFailure(), as startInputRecord keeps it.
+SourceText sourceText();
+
 // Starts the next record of the source. False at its end (no byte left) or
 // when it cannot be read, whose code is then pending and kept for
 // recordSourceFailure().

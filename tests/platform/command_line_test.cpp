@@ -8,13 +8,20 @@
 
 namespace {
 
+// The arguments, each pattern among them written as "glob:" and its text.
 std::vector<std::string> split(std::string line, std::int32_t capacity = 64) {
   std::vector<char*> arguments(static_cast<std::size_t>(capacity), nullptr);
+  std::vector<char> patterns(static_cast<std::size_t>(capacity), 2);
   line.push_back('\0');
-  const std::int32_t count = platform::splitCommandLine(line.data(), arguments.data(), capacity);
+  const std::int32_t count = platform::splitCommandLine(line.data(), arguments.data(), capacity,
+                                                        reinterpret_cast<bool*>(patterns.data()));
   std::vector<std::string> result;
   const std::int32_t kept = count < capacity - 1 ? count : capacity - 1;
-  for (std::int32_t index = 0; index < kept; ++index) result.emplace_back(arguments[index]);
+  for (std::int32_t index = 0; index < kept; ++index) {
+    EXPECT_LT(patterns[static_cast<std::size_t>(index)], 2);
+    result.emplace_back(patterns[static_cast<std::size_t>(index)] != 0 ? "glob:" : "");
+    result.back() += arguments[index];
+  }
   EXPECT_EQ(arguments[static_cast<std::size_t>(kept)], nullptr);
   if (count > kept) {
     result.emplace_back(1, '+');
@@ -50,6 +57,8 @@ TEST(CommandLine, SplitsAsWindowsProgramsDo) {
       {R"(prog "a"" b")", {"prog", R"(a" b)"}},
       {R"(prog "unended b)", {"prog", "unended b"}},
       {"prog caf\xc3\xa9 \"\xe2\x82\xac x\"", {"prog", "caf\xc3\xa9", "\xe2\x82\xac x"}},
+      {R"(*q?.exe *.txt "*.txt" a"*"b a?"b c" /? \"*)",
+       {"*q?.exe", "glob:*.txt", "*.txt", "a*b", "glob:a?b c", "glob:/?", R"(glob:"*)"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);

@@ -1111,6 +1111,12 @@ TEST(Batch, ExitCodeIsThatOfTheFirstRecordThatFailed) {
        "-1\r\n",
        205},
       {"1e99999 -1e99999 0\n", "Runtime error 207 at XXXXXXXX\r\n", 207},
+      // UTF-16 text is refused before any line of it; bytes alike elsewhere
+      // are records.
+      {"\xff\xfe 1 -3 2\n", "", 65},
+      {"\xfe\xff", "", 65},
+      {"\xfe\n\xff\xfe\n", "Runtime error 106 at XXXXXXXX\r\nRuntime error 106 at XXXXXXXX\r\n",
+       106},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
@@ -1156,6 +1162,8 @@ TEST(Batch, CommandLineOptionsAndFiles) {
   put("b", "x 1 2\n", 0644);
   put("-x", "0 0 5\n", 0644);
   put("locked", "1 1 1\n", 0);
+  put("le", std::string{'\xff', '\xfe', '1', '\0', '\n', '\0'}, 0644);
+  put("be", std::string{'\xfe', '\xff', '\0', '1', '\0', '\n'}, 0644);
   mkdir((folder + "/sub").c_str(), 0755);
   chmod(folder.c_str(), 0755);
   // Root reads any file: the permission's case drops to another user, and
@@ -1171,6 +1179,12 @@ TEST(Batch, CommandLineOptionsAndFiles) {
   const std::string missing = ": No such file or directory (2)\r\n";
   const std::string usage = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
   const std::string version = "quadsolve-batch " QUADSOLVE_VERSION "\r\n";
+  const auto refusal = [](const std::string& source, const char* text) {
+    return "quadsolve-batch: cannot read " + source + ": it is " + text +
+           "; save it as ANSI or UTF-8, or convert it: Get-Content FILE | Set-Content -Encoding "
+           "ASCII NEWFILE in PowerShell, iconv -f UTF-16 -t UTF-8 FILE > NEWFILE elsewhere\r\n";
+  };
+  const char* const le = "UTF-16LE text (byte-order mark FF FE)";
   const struct {
     std::vector<std::string> arguments;
     std::string input;
@@ -1185,6 +1199,15 @@ TEST(Batch, CommandLineOptionsAndFiles) {
       {{"a", "--version", "-y"}, "", version, "", 0},
       {{"-h"}, "", usage + "\r\n...", "", 0},
       {{"b", "--help"}, "", usage + "\r\n...", "", 0},
+      {{"a", "/?"}, "", usage + "\r\n...", "", 0},
+      {{"--", "/?"},
+       "",
+       errorLine(ENOENT),
+       "quadsolve-batch: cannot open /?: No such file or directory (2)\r\n",
+       ENOENT},
+      {{"le"}, "", "", refusal("le", le), 65},
+      {{"a", "be", "a"}, "", linesOfA, refusal("be", "UTF-16BE text (byte-order mark FE FF)"), 65},
+      {{"--exit-zero", "a", "-"}, "\xff\xfe\n", linesOfA, refusal("standard input", le), 65},
       {{"-y", "--help"}, "", "", "quadsolve-batch: unknown option -y; " + usage + "\r\n", 2},
       {{"--exit-zeros"},
        "",
