@@ -79,6 +79,20 @@ bool readArgument(Cursor& at) {
   return pattern;
 }
 
+// Moves items[root] down the heap of items[0, count) until neither child
+// comes after it.
+void siftDown(std::uint32_t* items, std::uint32_t root, std::uint32_t count,
+              bool (*before)(std::uint32_t, std::uint32_t)) {
+  for (std::uint32_t child = 2 * root + 1; child < count; child = 2 * root + 1) {
+    if (child + 1 < count && before(items[child], items[child + 1])) ++child;
+    if (!before(items[root], items[child])) return;
+    const std::uint32_t held = items[root];
+    items[root] = items[child];
+    items[child] = held;
+    root = child;
+  }
+}
+
 }  // namespace
 
 std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity, bool* patterns) {
@@ -114,6 +128,17 @@ std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacit
 
   arguments[count < capacity - 1 ? count : capacity - 1] = nullptr;
   return count;
+}
+
+void sortInPlace(std::uint32_t* items, std::uint32_t count,
+                 bool (*before)(std::uint32_t, std::uint32_t)) {
+  for (std::uint32_t root = count / 2; root-- > 0;) siftDown(items, root, count, before);
+  for (std::uint32_t end = count; end-- > 1;) {
+    const std::uint32_t largest = items[0];
+    items[0] = items[end];
+    items[end] = largest;
+    siftDown(items, 0, end, before);
+  }
 }
 
 }  // namespace platform

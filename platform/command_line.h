@@ -14,6 +14,7 @@
 //     backslashes and a literal quote;
 //   - backslashes anywhere else are themselves;
 //   - "" alone is an empty argument.
+// And the sort that puts a pattern's matches in order.
 #pragma once
 
 #include <cstdint>
@@ -34,5 +35,12 @@ namespace platform {
 // may expand), false for the program's name and every other argument.
 std::int32_t splitCommandLine(char* line, char** arguments, std::int32_t capacity,
                               bool* patterns = nullptr);
+
+// Sorts items[0, count) in place by `before`, a strict weak order (a
+// pattern's matches into name order): a heapsort, which needs no room but the
+// items' own and no recursion, and compares n log n times whatever order the
+// items came in.
+void sortInPlace(std::uint32_t* items, std::uint32_t count,
+                 bool (*before)(std::uint32_t, std::uint32_t));
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "platform/command_line.h"
 #include "platform/platform.h"
 #include "platform/win32_internal.h"
 
@@ -57,29 +58,6 @@ bool before(std::uint32_t first, std::uint32_t second) {
   return order == CSTR_LESS_THAN;
 }
 
-// Heapsort of nameStarts[0, count): no room beyond its own, no recursion,
-// n log n comparisons whatever the folder's order.
-void siftDown(std::uint32_t root, std::uint32_t count) {
-  for (std::uint32_t child = 2 * root + 1; child < count; child = 2 * root + 1) {
-    if (child + 1 < count && before(nameStarts[child], nameStarts[child + 1])) ++child;
-    if (!before(nameStarts[root], nameStarts[child])) return;
-    const std::uint32_t held = nameStarts[root];
-    nameStarts[root] = nameStarts[child];
-    nameStarts[child] = held;
-    root = child;
-  }
-}
-
-void sortNames(std::uint32_t count) {
-  for (std::uint32_t root = count / 2; root-- > 0;) siftDown(root, count);
-  for (std::uint32_t end = count; end-- > 1;) {
-    const std::uint32_t largest = nameStarts[0];
-    nameStarts[0] = nameStarts[end];
-    nameStarts[end] = largest;
-    siftDown(0, end);
-  }
-}
-
 // Collects the names that `path` matches. Returns their count, or -1 when
 // the room ran out (0 is also a folder that holds only "." and "..").
 std::int32_t collectMatches(HANDLE search, WIN32_FIND_DATAW& found) {
@@ -118,7 +96,7 @@ std::int32_t listMatches(const char* pattern) {
     recordFailure(count < 0 ? ERROR_NOT_ENOUGH_MEMORY : ERROR_FILE_NOT_FOUND);
     return 0;
   }
-  sortNames(static_cast<std::uint32_t>(count));
+  sortInPlace(nameStarts, static_cast<std::uint32_t>(count), before);
   return count;
 }
 

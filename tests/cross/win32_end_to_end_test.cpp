@@ -153,32 +153,74 @@ TEST(FailingOutput, APipeWithoutReaderFailsTheRunWithTheSystemCode) {
 }
 
 // quadsolve-batch's FILEs from its own command line as Windows programs split
-// theirs (a name with spaces, quoted), "-" for standard input, and a FILE
+// theirs (a name with spaces, quoted), "-" for standard input, /? for the
+// help, an unquoted * or ? expanded in name order (letters' case ignored;
+// after "--" too, and in a folder), a pattern that matches nothing or a FILE
 // that cannot be opened ending the run after the lines before it, with
-// Windows' own code and a line on standard error that names it.
+// Windows' own code and a line on standard error that names it, and a UTF-16
+// FILE refused.
 TEST(Batch, FilesFromTheCommandLine) {
-  char folder[MAX_PATH];
-  ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
-  const std::string name = std::string(folder) + "quadsolve batch a.txt";
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, "1 -3 2\n1 2 1", 13, &written, nullptr);
-  CloseHandle(file);
-  win32_test::ProcessOptions options;
-  options.in = Channel::file;
-  options.input = "0 0 5\n";
-  options.arguments = {"--exit-zero", name, "-", name + ".missing"};
-  const auto result =
-      win32_test::runProcess(win32_test::besideThisProgram("quadsolve-batch.exe"), options);
-  DeleteFileA(name.c_str());
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(masked(result.output),
-            "2 1.00 2.00\r\n3 -1.00\r\n-1\r\nRuntime error   2 at XXXXXXXX\r\n");
-  EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(result.errorOutput.rfind("quadsolve-batch: cannot open " + name + ".missing: ", 0), 0u)
-      << result.errorOutput;
+  const std::string folder = win32_test::temporaryFile("qsb");
+  DeleteFileA(folder.c_str());
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const auto put = [&](const std::string& name, const std::string& contents) {
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+    DWORD written = 0;
+    WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(file);
+  };
+  put("quadsolve batch a.txt", "1 -3 2\n1 2 1");
+  put("C.txt", "0 0 5\n");
+  put("b.txt", "0 2 -3\n");
+  put("sub\\d.txt", "1 0 1\n");
+  put("sub\\le.utf16", std::string{'\xff', '\xfe', '1', '\0', '\n', '\0'});
+  const std::string linesOfA = "2 1.00 2.00\r\n3 -1.00\r\n";
+  const struct {
+    const char* commandTail;
+    std::string output;  // addresses masked; with "..." at its end, a prefix
+    const char* errors;  // the start of standard error
+    DWORD exitCode;
+  } cases[] = {
+      {R"( --exit-zero "quadsolve batch a.txt" - "quadsolve batch a.txt.missing")",
+       linesOfA + "-1\r\nRuntime error   2 at XXXXXXXX\r\n",
+       "quadsolve-batch: cannot open quadsolve batch a.txt.missing: ", ERROR_FILE_NOT_FOUND},
+      {" /?", "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...\r\n...", "", 0},
+      {" *.txt", "1 1.50\r\n-1\r\n" + linesOfA, "", 0},
+      {R"( "*.txt")", "Runtime error 123 at XXXXXXXX\r\n",
+       "quadsolve-batch: cannot open *.txt: ", ERROR_INVALID_NAME},
+      {" C.txt x*.txt", "-1\r\nRuntime error   2 at XXXXXXXX\r\n",
+       "quadsolve-batch: cannot open x*.txt: ", ERROR_FILE_NOT_FOUND},
+      {R"( sub\?.txt -- sub/*16)", "0\r\n",
+       R"(quadsolve-batch: cannot read sub/le.utf16: it is UTF-16LE text)", 65},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandTail);
+    win32_test::ProcessOptions options;
+    options.in = Channel::file;
+    options.input = "0 0 5\n";
+    options.commandTail = c.commandTail;
+    options.folder = folder;
+    const auto result =
+        win32_test::runProcess(win32_test::besideThisProgram("quadsolve-batch.exe"), options);
+    ASSERT_TRUE(result.finished);
+    const std::string output = masked(result.output);
+    if (c.output.ends_with("...")) {
+      EXPECT_EQ(output.rfind(c.output.substr(0, c.output.size() - 3), 0), 0u) << output;
+    } else {
+      EXPECT_EQ(output, c.output);
+    }
+    EXPECT_EQ(result.errorOutput.rfind(c.errors, 0), 0u) << result.errorOutput;
+    EXPECT_EQ(result.exitCode, c.exitCode);
+  }
+  for (const char* name :
+       {"quadsolve batch a.txt", "C.txt", "b.txt", "sub\\d.txt", "sub\\le.utf16"}) {
+    DeleteFileA((folder + "\\" + name).c_str());
+  }
+  RemoveDirectoryA((folder + "\\sub").c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -182,10 +182,12 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
     commandLine += ' ';
     commandLine += quoted(argument);
   }
+  commandLine += options.commandTail;
 
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                      0, nullptr, nullptr, &startup, &process);
+  const BOOL started =
+      CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &process);
   // The child's ends belong to the child now.
   childIn.reset();
   childOut.reset();

@@ -35,8 +35,10 @@ struct ProcessOptions {
   Channel in = Channel::pipe;
   Channel out = Channel::pipe;
   std::string input;
-  HANDLE givenInput = nullptr;  // for Channel::given; the caller keeps it
-  std::vector<std::string> arguments;
+  HANDLE givenInput = nullptr;         // for Channel::given; the caller keeps it
+  std::vector<std::string> arguments;  // each quoted
+  std::string commandTail;             // after them, as it is
+  std::string folder;                  // the current folder, when not empty
   // The standard output pipe's read end is closed before the child starts.
   bool outputReaderGone = false;
   DWORD timeLimitMs = 20000;

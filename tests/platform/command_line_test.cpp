@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,20 @@ TEST(CommandLine, SplitsAsWindowsProgramsDo) {
 TEST(CommandLine, KeepsWhatFitsAndCountsTheRest) {
   EXPECT_EQ(split("prog a b c d", 3), (Arguments{"prog", "a", "+3"}));
   EXPECT_EQ(split("prog a", 1), (Arguments{"+2"}));
+}
+
+// A pattern's matches in order, ties and all, from any order they came in.
+TEST(CommandLine, SortsInPlace) {
+  std::mt19937 random(35);
+  for (const std::uint32_t count : {0u, 1u, 2u, 3u, 8u, 1000u}) {
+    std::vector<std::uint32_t> items(count);
+    for (std::uint32_t& item : items) item = random() % (count / 2 + 1);
+    std::vector<std::uint32_t> sorted = items;
+    std::sort(sorted.begin(), sorted.end());
+    platform::sortInPlace(items.data(), count,
+                          [](std::uint32_t a, std::uint32_t b) { return a < b; });
+    EXPECT_EQ(items, sorted) << count;
+  }
 }
 
 }  // namespace
