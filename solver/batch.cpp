@@ -36,6 +36,7 @@
 
 #include "platform/platform.h"
 #include "runtime/runtime.h"
+#include "solver/batch_help.h"
 #include "solver/batch_record.h"
 #include "solver/shown_name.h"
 #include "textio/number_conversions.h"
@@ -43,9 +44,6 @@
 #include "textio/text_stream.h"
 
 namespace {
-
-constexpr char programName[] = "quadsolve-batch";
-constexpr char version[] = QUADSOLVE_VERSION;
 
 constexpr std::uint32_t outputBlockSize = 64 * 1024;
 constexpr std::uint32_t inputBlockSize = 64 * 1024;
@@ -63,29 +61,6 @@ constexpr std::uint32_t usageErrorStatus = 2;
 // The exit code of a source that is UTF-16 text (sysexits.h's EX_DATAERR,
 // "the input data was incorrect"): its bytes are no records.
 constexpr std::uint8_t refusedTextStatus = 65;
-
-constexpr char usageLine[] = "Usage: quadsolve-batch [--exit-zero] [--] [FILE]...";
-
-constexpr const char* helpLines[] = {
-    usageLine,
-    "Solves the quadratic equation of every line of the FILEs, read in order as",
-    "one input (standard input when there is none, or for -), and writes one line",
-    "for each: its result line, or the run-time error line that quadsolve gives",
-    "for it alone.",
-    "",
-    "  --exit-zero  exit with 0 when every line got its line, its result or",
-    "               its error line; only a failure of the program itself (a",
-    "               FILE, a read, a write, a signal) gives another status",
-    "  -h, --help   show this help and exit (also /?)",
-    "  --version    show the name and version and exit",
-    "  --           end of the options: every argument after it is a FILE",
-    "",
-    "Exit status: 0 when every line got its result line, else the code of the",
-    "first line that ended in a run-time error; a FILE that cannot be read, or",
-    "a failed read or write, ends the program with the system's code (2: no",
-    "such file), a usage error with 2 (its line on standard error says usage),",
-    "and an input in UTF-16 with 65 before any line of it.",
-};
 
 struct Options {
   bool exitZero = false;
@@ -149,22 +124,6 @@ class ErrorLine {
   char bytes[textCapacity + 2];
   std::uint32_t used = 0;
 };
-
-// The help on standard output; its write is checked as any other.
-[[noreturn]] void showHelp() {
-  for (const char* line : helpLines) {
-    writeLine(writeBytes(ConsoleOut, line, length(line)));
-  }
-  ioCheck();
-  terminateProgram();
-}
-
-[[noreturn]] void showVersion() {
-  writeLine(writeBytes(writeBytes(writeBytes(ConsoleOut, programName, length(programName)), " ", 1),
-                       version, length(version)));
-  ioCheck();
-  terminateProgram();
-}
 
 // Nothing has been read or written yet: the process ends at once.
 [[noreturn]] void usageError(const char* argument) {

@@ -301,11 +301,13 @@ function report(message) {
   link.href = download;
   link.hidden = false;
   link.textContent = `Download the answers (${message.output.size.toLocaleString()} bytes)`;
-  $('batch-status').textContent =
-      (message.exitCode === 0 ?
-           'Done: every line got its result line.' :
-           `Done, exit status ${message.exitCode}: a line ended in a run-time error.`) +
-      (message.stderr ? ' ' + message.stderr.trim() : '');
+  // A word on standard error is the program's own failure (a file in UTF-16,
+  // a failed read), not a line's.
+  $('batch-status').textContent = message.exitCode === 0 ?
+      'Done: every line got its result line.' :
+      message.stderr ?
+      `Stopped, exit status ${message.exitCode}: ${message.stderr.trim()}` :
+      `Done, exit status ${message.exitCode}: a line ended in a run-time error.`;
 }
 
 function answerMany(input, name) {
