@@ -211,10 +211,8 @@ constexpr FailureReport failureReport = {reportFailure};
 // the sources before it stand.
 [[noreturn]] void refuseText(SourceText text) {
   const bool littleEndian = text == SourceText::utf16LittleEndian;
-  ErrorLine()
-      .add(programName)
-      .add(": cannot read ")
-      .add(sourceName != nullptr ? sourceName : "standard input")
+  ErrorLine line;
+  addSource(line.add(programName).add(": cannot read "))
       .add(littleEndian ? ": it is UTF-16LE text (byte-order mark FF FE)"
                         : ": it is UTF-16BE text (byte-order mark FE FF)")
       .add(
