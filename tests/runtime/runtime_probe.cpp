@@ -222,9 +222,13 @@ int main(int argc, char** argv) {
     if (page == MAP_FAILED || ftruncate(fd, 0) != 0) return 98;
     static_cast<void>(page[0]);
   } else if (scenario == "outside-image") {
-    void* const page = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED) return 98;
-    reinterpret_cast<void (*)()>(page)();
+    // The lowest page of a large reservation: a mapping placed just below the
+    // stack (as qemu-arm places it) would otherwise count as the stack's end.
+    constexpr std::size_t reservation = std::size_t{64} << 20;
+    auto* const area = static_cast<unsigned char*>(
+        mmap(nullptr, reservation, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    if (area == MAP_FAILED || mprotect(area, 4096, PROT_READ) != 0) return 98;
+    reinterpret_cast<void (*)()>(area)();
   } else if (scenario == "illegal-instruction") {
     __builtin_trap();
   } else if (scenario == "raise-segv") {
