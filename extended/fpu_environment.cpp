@@ -4,10 +4,11 @@
 
 #include "exceptions/exception_codes.h"
 #include "extended/fpu_state.h"
+#include "platform/program_state.h"
 
 namespace extended {
 
-detail::FpuState detail::fpuState;
+PROGRAM_STATE detail::FpuState detail::fpuState;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "extended/fpu_environment.h"
+#include "platform/program_state.h"
 
 namespace extended::detail {
 
@@ -18,7 +19,7 @@ struct FpuState {
   std::uint16_t statusFlags;
   const TrapHook* trapHook;
 };
-extern FpuState fpuState;
+extern PROGRAM_STATE FpuState fpuState;
 
 // Raises `flags` when the control word masks every one of them, so that they
 // only join the status flags, and returns true. Returns false, changing

@@ -1,9 +1,10 @@
 // The floating-point environment: the control word loaded at start-up and on
 // the exception paths, and its optional mask override from the registry.
 #include "extended/fpu_environment.h"
+#include "platform/program_state.h"
 #include "runtime/runtime_internal.h"
 
-std::uint16_t defaultFpuControl;
+PROGRAM_STATE std::uint16_t defaultFpuControl;
 
 const FpuMaskSource platformFpuMaskSource = {
     platform::keyboardType,

@@ -1,11 +1,12 @@
 // Run-time errors of a record program: an error of one record ends that
 // record, not the program (runtime.h, "Programs that answer many records").
 #include "extended/fpu_environment.h"
+#include "platform/program_state.h"
 #include "runtime/runtime_internal.h"
 #include "textio/record_input.h"
 #include "textio/text_stream.h"
 
-std::uint8_t firstRecordErrorCode = 0;
+PROGRAM_STATE std::uint8_t firstRecordErrorCode = 0;
 
 namespace {
 
@@ -14,10 +15,10 @@ struct RecordState {
   std::uint8_t code = 0;
   std::uintptr_t address = 0;  // a module address
 };
-constinit RecordState record;
+constinit PROGRAM_STATE RecordState record;
 
 // The records' errors set the exit code unless the program says otherwise.
-bool recordErrorsExcluded = false;
+PROGRAM_STATE bool recordErrorsExcluded = false;
 
 // The first error of a record stands; later ones of the same record are the
 // consequences of going on with a masked result or a neutral value.
@@ -70,6 +71,10 @@ void endRuntimeRecord() {
   fillErrorMessage(record.code, record.address);
   if (firstRecordErrorCode == 0 && !recordErrorsExcluded) firstRecordErrorCode = record.code;
   writeLine(writeBytes(ConsoleOut, errorMessage, errorMessageLength));
+}
+
+std::uint8_t recordErrorCode() {
+  return record.failed ? record.code : 0;
 }
 
 void excludeRecordErrorsFromStatus() {

@@ -102,6 +102,10 @@ bool recordCheck();
 // check. A malformed number's code is no longer pending afterwards.
 void endRuntimeRecord();
 
+// The code of the current record's first error, 0 while it has none; it
+// stands until the next record begins.
+std::uint8_t recordErrorCode();
+
 // From here on the records' errors no longer set the exit code: the program
 // ends with 0 when every record got its line, its result or its error line.
 void excludeRecordErrorsFromStatus();

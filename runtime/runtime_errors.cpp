@@ -5,13 +5,14 @@
 // a signal handler: no allocation, no library calls beyond the platform
 // layer's writes and exit.
 #include "exceptions/exception_codes.h"
+#include "platform/program_state.h"
 #include "runtime/runtime_internal.h"
 #include "textio/text_stream.h"
 
-std::int32_t exitCode = 0;
-std::uintptr_t errorAddress = 0;
-bool errorMessageDue = false;
-std::uint32_t failedIoCode = 0;
+PROGRAM_STATE std::int32_t exitCode = 0;
+PROGRAM_STATE std::uintptr_t errorAddress = 0;
+PROGRAM_STATE bool errorMessageDue = false;
+PROGRAM_STATE std::uint32_t failedIoCode = 0;
 
 // Kinds 10 and 15 to 24 have codes that name no event of this program; they
 // stand as numbers.
@@ -43,7 +44,7 @@ const std::uint8_t errorKindCodes[errorKindTableSize] = {
     229,
 };
 
-char errorMessage[errorMessageLength + 1];
+PROGRAM_STATE char errorMessage[errorMessageLength + 1];
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "exceptions/caller_address.h"
 #include "platform/platform.h"
+#include "platform/program_state.h"
 #include "runtime/runtime.h"
 #include "textio/text_stream.h"
 
@@ -18,14 +19,14 @@ inline constexpr std::uint16_t defaultFpuControlAtLoad = 0x1332;
 // defaultFpuControlAtLoad, unless the mask override replaced its mask bits.
 // Zero at load (the program keeps no initialised writable data): initRuntime
 // gives it defaultFpuControlAtLoad before anything can load it.
-extern std::uint16_t defaultFpuControl;
+extern PROGRAM_STATE std::uint16_t defaultFpuControl;
 
 // The exit code and the code address of the pending run-time error (0 for an
 // address outside the program's image), and whether its message is due at
 // shutdown.
-extern std::int32_t exitCode;
-extern std::uintptr_t errorAddress;
-extern bool errorMessageDue;
+extern PROGRAM_STATE std::int32_t exitCode;
+extern PROGRAM_STATE std::uintptr_t errorAddress;
+extern PROGRAM_STATE bool errorMessageDue;
 
 // A run-time error has been raised and is on its way out: runtimeError never
 // leaves exitCode at 0.
@@ -79,7 +80,7 @@ bool fpuMaskKeyboardCondition();
 [[noreturn]] void ioFailure(std::uintptr_t address);
 // The whole I/O code of the run-time error on its way out, 0 when the error
 // is no I/O code's.
-extern std::uint32_t failedIoCode;
+extern PROGRAM_STATE std::uint32_t failedIoCode;
 // The program's failure report (setFailureReport), null without one.
 extern const FailureReport* failureReport;
 // Records the error (code 0 is reported as 255, so that a run-time error never
@@ -98,7 +99,7 @@ std::uint8_t mapExceptionCode(std::uint32_t exceptionCode);
 void fillErrorMessage(std::int32_t code, std::uintptr_t address);
 // The code of the first record that ended in an error (records.cpp); 0 when
 // none did, or in a program without records.
-extern std::uint8_t firstRecordErrorCode;
+extern PROGRAM_STATE std::uint8_t firstRecordErrorCode;
 // Writes the filled message: in console mode ConsoleOut's held bytes, then the
 // message and CR LF straight to the standard output handle; otherwise a
 // message box captioned "Error". Results are ignored.
@@ -135,7 +136,7 @@ inline constexpr std::uint8_t catchAllErrorCode = 255;
 inline constexpr int errorMessageLength = 29;
 inline constexpr char errorMessageTemplate[errorMessageLength + 1] =
     "Runtime error     at 00000000";
-extern char errorMessage[errorMessageLength + 1];
+extern PROGRAM_STATE char errorMessage[errorMessageLength + 1];
 inline constexpr const char* errorMessageCaption = "Error";
 
 // The low 8 bits of an I/O or operating-system code: the run-time error code

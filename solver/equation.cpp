@@ -1,6 +1,7 @@
 #include "solver/equation.h"
 
 #include "extended/extended.h"
+#include "platform/program_state.h"
 #include "textio/number_conversions.h"
 
 namespace {
@@ -15,11 +16,11 @@ constexpr Extended two = extended::exactInteger(2);
 constexpr Extended four = extended::exactInteger(4);
 
 // The program's variables: coefficients and roots, zero at start.
-double a;
-double b;
-double c;
-double x1;  // the root computed with +√D (the only root in the one-root cases)
-double x2;  // the root computed with −√D
+PROGRAM_STATE double a;
+PROGRAM_STATE double b;
+PROGRAM_STATE double c;
+PROGRAM_STATE double x1;  // the root computed with +√D (the only root in the one-root cases)
+PROGRAM_STATE double x2;  // the root computed with −√D
 
 // The loads, stores and tests with zero are inlined where the formulas use
 // them, in every build, as their common cases are a few instructions and a
@@ -78,6 +79,12 @@ void readCoefficients(TextStream& input) {
   b = store(readReal(input));
   c = store(readReal(input));
   readLine(input);
+}
+
+void setCoefficients(double valueA, double valueB, double valueC) {
+  a = valueA;
+  b = valueB;
+  c = valueC;
 }
 
 ResultLine solveEquation() {

@@ -37,6 +37,10 @@ void resetEquation();
 // 106 pending and the reads go on.
 void readCoefficients(TextStream& input);
 
+// The coefficients stored as given, for a caller that has them as doubles
+// already (the library): what readCoefficients stores from their texts.
+void setCoefficients(double valueA, double valueB, double valueC);
+
 // Statement 3's computations: classifies the equation and computes and stores
 // its roots. Nothing is written yet, so a trap leaves no part of the line.
 ResultLine solveEquation();

@@ -3,9 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/program_state.h"
 #include "textio/text_stream_internal.h"
 
-TextStream RecordIn;
+PROGRAM_STATE TextStream RecordIn;
 
 namespace {
 
@@ -56,11 +57,11 @@ struct RecordSource {
   bool ended;             // a read delivered nothing: the end of the data
   std::uint32_t failure;  // the code of a failed read of an open source
 };
-RecordSource source;
+PROGRAM_STATE RecordSource source;
 
 // A record is open: its line feed has not been delivered yet, nor the end of
 // the data met.
-bool recordOpen;
+PROGRAM_STATE bool recordOpen;
 
 // Refills the source's buffer. 0, or the failure's code.
 std::uint32_t refillSource() {

@@ -13,9 +13,10 @@
 
 #include <cstdint>
 
+#include "platform/program_state.h"
 #include "textio/text_stream.h"
 
-extern TextStream RecordIn;
+extern PROGRAM_STATE TextStream RecordIn;
 
 // Takes the records from `source`, an input stream that is open (ConsoleIn
 // bound by setStreamBuffer, or a stream of openFileInput), from its next

@@ -4,16 +4,17 @@
 // Input and output themselves are in text_input.cpp and text_output.cpp.
 
 #include "platform/platform.h"
+#include "platform/program_state.h"
 #include "textio/text_stream_internal.h"
 
 // Zero-filled at load; start-up marks them closed before any other use.
-TextStream ConsoleIn;
-TextStream ConsoleOut;
-TextStream ConsoleErr;
+PROGRAM_STATE TextStream ConsoleIn;
+PROGRAM_STATE TextStream ConsoleOut;
+PROGRAM_STATE TextStream ConsoleErr;
 
 const std::uint8_t defaultLineStyle = crLfStyle;
 
-std::uint32_t pendingIoError = 0;
+PROGRAM_STATE std::uint32_t pendingIoError = 0;
 
 void setPendingIoError(std::uint32_t code) {
   pendingIoError = code;

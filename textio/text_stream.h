@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/program_state.h"
 
 // Stream modes.
 enum StreamMode : std::uint16_t {
@@ -57,14 +58,14 @@ struct TextStream {
   std::uint8_t buffer[streamBufferSize];
 };
 
-extern TextStream ConsoleIn;
-extern TextStream ConsoleOut;
-extern TextStream ConsoleErr;
+extern PROGRAM_STATE TextStream ConsoleIn;
+extern PROGRAM_STATE TextStream ConsoleOut;
+extern PROGRAM_STATE TextStream ConsoleErr;
 
 // The I/O code: 0 at start, overwritten by every failure, never cleared by
 // the text layer. Process-wide: the program starts no thread, and a
 // per-thread variable would need a thread pointer set up at start-up.
-extern std::uint32_t pendingIoError;
+extern PROGRAM_STATE std::uint32_t pendingIoError;
 void setPendingIoError(std::uint32_t code);
 
 // Input. End of input is reported as byte 26 with endOfInput true.
