@@ -45,6 +45,31 @@ bool isClosedHandle(Handle, std::uint32_t) {
 
 void releaseHandle(Handle) {}
 
+Handle openFileForReading(const char*) {
+  return invalidHandle;
+}
+
+void closeFile(Handle) {}
+
+void initPlatform() {}
+
+void installTrapHook(const TrapHook&) {}
+
+// No keyboard and no registry: the control word is always the programs'.
+std::int32_t keyboardType(std::int32_t) {
+  return 0;
+}
+
+bool openRegistryKey(const char*, RegistryKey&) {
+  return false;
+}
+
+bool queryRegistryValue(RegistryKey, const char*, std::uint32_t&) {
+  return false;
+}
+
+void closeRegistryKey(RegistryKey) {}
+
 void removeTrapHook() {}
 
 void showMessageBox(const char*, const char*) {}
