@@ -8,6 +8,8 @@
 #                            build from source with a newer compiler does not
 #                            stop at that compiler's new warnings
 #   QUADSOLVE_SANITIZE       AddressSanitizer and UndefinedBehaviorSanitizer
+#   QUADSOLVE_THREAD_SANITIZE  ThreadSanitizer (the tsan preset: the
+#                            library's thread test)
 #   release builds           the source and build folders named as under
 #                            /usr/src/quadsolve in what the compiler writes
 #                            (debug information, file names), so that the
@@ -36,6 +38,10 @@ function(quadsolve_use_build_options folder)
     list(APPEND compileOptions
          -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     list(APPEND linkOptions -fsanitize=address,undefined -fno-sanitize-recover=all)
+  endif()
+  if(QUADSOLVE_THREAD_SANITIZE)
+    list(APPEND compileOptions -fsanitize=thread)
+    list(APPEND linkOptions -fsanitize=thread)
   endif()
   list(APPEND compileOptions
        $<$<CONFIG:Release>:-ffile-prefix-map=${QUADSOLVE_SOURCE_ROOT}=${QUADSOLVE_SOURCE_PREFIX}>

@@ -28,8 +28,8 @@ std::string longLines() {
   const std::string blanks(300, ' '), tabs(300, '\t'), returns(300, '\r');
   return "1 -3 2\n" + blanks + "1" + tabs + "-3\r" + returns + "2" + blanks + "\n" +
          std::string(65, '1') + " 2 3\n" + std::string(64, '1') + tabs + "-2 3\n" + "1 2 " +
-         std::string(400, '9') + "\n" + "1 -3 2 " + std::string(500, 'x') + "\n" + "1 -3" +
-         blanks + "\x1a" + std::string(300, '7') + "\n" + std::string(1000, '\0') + "\n" + "1 " +
+         std::string(400, '9') + "\n" + "1 -3 2 " + std::string(500, 'x') + "\n" + "1 -3" + blanks +
+         "\x1a" + std::string(300, '7') + "\n" + std::string(1000, '\0') + "\n" + "1 " +
          std::string(66, '2') + std::string(300, '3') + " 1\n" + "4" + std::string(70, '0') +
          "e-70 -4" + blanks + "1" + std::string(600, '\x1a') + "\n\n" + "2 -4 2" + blanks;
 }
@@ -180,8 +180,8 @@ std::string work(unsigned seed) {
     for (int token = 0; token < 3; ++token) line += std::string(tokens[random() % 10]) + " ";
     result += answerText(line);
     qs_solution solution{};
-    const int code = qs_solve_values(random() % 7 - 3.5, random() % 9 - 4.0, random() % 5 - 2.5,
-                                     &solution);
+    const int code =
+        qs_solve_values(random() % 7 - 3.5, random() % 9 - 4.0, random() % 5 - 2.5, &solution);
     result += std::to_string(code) + " " + solution.texts[0] + " " + solution.texts[1] + "\n";
     qs_environment env = {static_cast<std::uint16_t>(0x1300 | (random() & 0x3F)), 0};
     qs_extended a, b, quotient;
