@@ -78,10 +78,12 @@ typedef struct qs_solution {
   char texts[2][QS_TEXT_CAPACITY]; /* as the result line writes them, zero-terminated */
 } qs_solution;
 /* Solves a·x² + b·x + c = 0 for coefficients already stored as doubles (what
- * the reader makes of a line's tokens). Returns 0, or the code of the
- * processor exception that the computation raised unmasked; `solution` is
- * then unspecified. */
-QS_API int qs_solve_values(double a, double b, double c, qs_solution* solution);
+ * the reader makes of a line's tokens). With QS_ROOT_TEXTS in `options` the
+ * texts are filled too (the writer's work, most of a call's cost); without,
+ * they are empty. Returns 0, or the code of the processor exception that the
+ * computation raised unmasked; `solution` is then unspecified. */
+#define QS_ROOT_TEXTS 1u
+QS_API int qs_solve_values(double a, double b, double c, unsigned options, qs_solution* solution);
 
 /* ---- Many lines ----
  * A stream of records in chunks of any size, a line allowed to span chunks,

@@ -19,7 +19,7 @@ std::uint32_t endOfData(TextStream& stream) {
   return 0;
 }
 
-// An answer never fills the line area (answerCapacity); were it to, the
+// An answer never fills the line area (answerAreaSize); were it to, the
 // bytes would be dropped rather than written past the area.
 std::uint32_t dropHeldBytes(TextStream& stream) {
   stream.bufPos = 0;
@@ -31,7 +31,7 @@ void writeInto(AnswerLine& answer) {
   ConsoleOut.mode = modeOutput;
   ConsoleOut.flags = crLfStyle;
   ConsoleOut.bufPtr = answer.bytes;
-  ConsoleOut.bufSize = answerCapacity;
+  ConsoleOut.bufSize = answerAreaSize;
   ConsoleOut.bufPos = 0;
   ConsoleOut.bufEnd = 0;
   ConsoleOut.openOp = noOperation;

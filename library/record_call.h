@@ -14,9 +14,15 @@ namespace library {
 // the exponent form.
 inline constexpr std::uint32_t answerCapacity = 128;
 
+// The area that the line is written in: room for the longest answer and,
+// beyond it, for the longest number text, which the writers then build in
+// place instead of through a text of their own.
+inline constexpr std::uint32_t answerAreaSize = 512;
+static_assert(answerAreaSize > answerCapacity + 255);
+
 struct AnswerLine {
   std::uint32_t length;  // CR LF included
-  std::uint8_t bytes[answerCapacity];
+  std::uint8_t bytes[answerAreaSize];
 };
 
 // Starts a record on the calling thread's state, as the batch program starts

@@ -45,7 +45,7 @@ int qs_solve_text(const char* line, size_t length, char* answer, size_t capacity
   return code;
 }
 
-int qs_solve_values(double a, double b, double c, qs_solution* solution) {
+int qs_solve_values(double a, double b, double c, unsigned options, qs_solution* solution) {
   if (solution == nullptr) return QS_ERROR_ARGUMENT;
   library::beginCall();
   setCoefficients(a, b, c);
@@ -58,7 +58,8 @@ int qs_solve_values(double a, double b, double c, qs_solution* solution) {
     solution->roots[index] = shown ? line.roots[index] : 0;
     CountedText text;
     text.length = 0;
-    if (shown) realToText(extended::fromDouble(line.roots[index]), rootWidth, rootDecimals, text);
+    if (shown && (options & QS_ROOT_TEXTS) != 0)
+      realToText(extended::fromDouble(line.roots[index]), rootWidth, rootDecimals, text);
     std::memcpy(solution->texts[index], text.chars, text.length);
     solution->texts[index][text.length] = '\0';
   }

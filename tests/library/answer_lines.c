@@ -45,7 +45,8 @@ static int valuesAnswer(const char* line, size_t length, char* out) {
   qs_solution solution;
   int code = trap ? trap : malformed;
   if (code == 0)
-    code = qs_solve_values(coefficients[0], coefficients[1], coefficients[2], &solution);
+    code = qs_solve_values(coefficients[0], coefficients[1], coefficients[2], QS_ROOT_TEXTS,
+                           &solution);
   if (code != 0) return sprintf(out, "error %d\r\n", code);
   int written = sprintf(out, "%d", solution.outcome);
   for (int index = 0; index < solution.root_count; ++index) {

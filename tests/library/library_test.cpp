@@ -180,8 +180,8 @@ std::string work(unsigned seed) {
     for (int token = 0; token < 3; ++token) line += std::string(tokens[random() % 10]) + " ";
     result += answerText(line);
     qs_solution solution{};
-    const int code =
-        qs_solve_values(random() % 7 - 3.5, random() % 9 - 4.0, random() % 5 - 2.5, &solution);
+    const int code = qs_solve_values(random() % 7 - 3.5, random() % 9 - 4.0, random() % 5 - 2.5,
+                                     QS_ROOT_TEXTS, &solution);
     result += std::to_string(code) + " " + solution.texts[0] + " " + solution.texts[1] + "\n";
     qs_environment env = {static_cast<std::uint16_t>(0x1300 | (random() & 0x3F)), 0};
     qs_extended a, b, quotient;
