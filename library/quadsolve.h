@@ -59,7 +59,8 @@ QS_API const char* qs_version(int* abi);
  * `line_end` is nonzero, and its length to *answer_length (no terminating
  * zero is added; `capacity` must be at least QS_ANSWER_CAPACITY). Returns
  * the record's code: 0 for a result line, the error line's code otherwise.
- * The address in an error line is a place in this library's code. */
+ * The address in an error line is a place in this library's code. An empty
+ * line (no byte at all) is answered as a line feed alone is. */
 QS_API int qs_solve_text(const char* line, size_t length, char* answer, size_t capacity,
                          size_t* answer_length, int line_end);
 
