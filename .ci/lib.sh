@@ -16,7 +16,9 @@ workflow_packages() {
   for preset in "$@"; do
     case "$preset" in
       release) packages+=(cmake g++ make) ;;
-      test | long | proof) packages+=(cmake g++ make libgtest-dev) ;;
+      # python3: the library's answers against the batch program's are checked
+      # on generated equations.
+      test | long | proof) packages+=(cmake g++ make libgtest-dev python3) ;;
       # valgrind: bench/batch_run.sh counts the instructions of a line.
       bench) packages+=(cmake g++ make libbenchmark-dev valgrind) ;;
       fuzz) packages+=(cmake make clang libclang-rt-14-dev) ;;
