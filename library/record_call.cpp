@@ -29,17 +29,7 @@ std::uint32_t dropHeldBytes(TextStream& stream) {
 // ConsoleOut, where the record writes its line, over `answer`'s bytes. The
 // stream is reached once: each reach of a per-thread variable costs a lookup.
 void writeInto(AnswerLine& answer) {
-  TextStream& output = ConsoleOut;
-  output.mode = modeOutput;
-  output.flags = crLfStyle;
-  output.bufPtr = answer.bytes;
-  output.bufSize = answerAreaSize;
-  output.bufPos = 0;
-  output.bufEnd = 0;
-  output.openOp = noOperation;
-  output.transferOp = dropHeldBytes;
-  output.flushOp = noOperation;
-  output.closeOp = noOperation;
+  setOutputSlots(ConsoleOut, answer.bytes, answerAreaSize, dropHeldBytes);
 }
 
 }  // namespace

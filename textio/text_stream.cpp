@@ -66,17 +66,33 @@ std::uint32_t openStream(TextStream& stream, std::uint16_t mode) {
   return code;
 }
 
-void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close) {
-  stream.mode = modeInput;
+namespace {
+
+// An open stream in `mode`, empty, over `size` bytes at `bytes`, with the
+// standard streams' line style and these transfer and close slots.
+inline void setSlots(TextStream& stream, std::uint16_t mode, std::uint8_t* bytes,
+                     std::uint32_t size, StreamOperation transfer, StreamOperation close) {
+  stream.mode = mode;
   stream.flags = defaultLineStyle;
-  stream.bufSize = streamBufferSize;
-  stream.bufPtr = stream.buffer;
+  stream.bufSize = size;
+  stream.bufPtr = bytes;
   stream.bufPos = 0;
   stream.bufEnd = 0;
   stream.openOp = noOperation;
   stream.transferOp = transfer;
   stream.flushOp = noOperation;
   stream.closeOp = close;
+}
+
+}  // namespace
+
+void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close) {
+  setSlots(stream, modeInput, stream.buffer, streamBufferSize, transfer, close);
+}
+
+void setOutputSlots(TextStream& stream, std::uint8_t* bytes, std::uint32_t size,
+                    StreamOperation transfer) {
+  setSlots(stream, modeOutput, bytes, size, transfer, noOperation);
 }
 
 std::uint32_t bindStandardHandle(TextStream& stream) {

@@ -23,6 +23,11 @@ std::uint32_t openStream(TextStream& stream, std::uint16_t mode);
 // Makes `stream` an open input stream, empty, with its own buffer, the
 // standard streams' line style and these transfer and close slots.
 void setInputSlots(TextStream& stream, StreamOperation transfer, StreamOperation close);
+// Makes `stream` an open output stream, empty, over `size` bytes at `bytes`
+// (which must outlive its use), with the standard streams' line style, this
+// transfer slot and no flush or close work.
+void setOutputSlots(TextStream& stream, std::uint8_t* bytes, std::uint32_t size,
+                    StreamOperation transfer);
 std::uint32_t bindStandardHandle(TextStream& stream);
 std::uint32_t refillBuffer(TextStream& stream);
 std::uint32_t writeOutBuffer(TextStream& stream);
